@@ -1,0 +1,48 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QSplashScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+bool haveDisplay()
+{
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+           || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+// The shell commands say "open"; our own opener (next to the program) comes first on
+// PATH so that the system's console `open` is never reached.
+void putOpenerOnPath(const QString &programDir)
+{
+    const QByteArray libexec = QFile::encodeName(programDir + QLatin1String("/libexec"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", path.isEmpty() ? libexec : libexec + ':' + path);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!haveDisplay()) {
+        std::fprintf(stderr, "Orlenne Converter needs a graphical display (DISPLAY is not set); "
+                             "nothing was started.\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    putOpenerOnPath(QCoreApplication::applicationDirPath());
+
+    MainWindow window;
+    // Qt 6 splash screens take no parent widget; the splash deletes itself when closed.
+    auto *splash = new QSplashScreen(QPixmap(QStringLiteral(":/splashform.png")),
+                                     Qt::WindowStaysOnTopHint);
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QTimer::singleShot(3000, splash, &QSplashScreen::close);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,83 @@
+#include "app/pathhelpers.h"
+
+#include <QDebug>
+#include <unistd.h>
+
+QStringList nastavki;
+
+static bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('/') || c == QLatin1Char('\\');
+}
+
+QString oddeliimeodpat2(QString pat)
+{
+    qsizetype nameLength = 0;
+    for (qsizetype i = pat.size() - 1; i >= 0 && !isSeparator(pat.at(i)); --i)
+        ++nameLength;
+    const QString folder = pat.left(pat.size() - nameLength);
+    qDebug() << "oddelen od pat:" << folder;
+    return folder;
+}
+
+bool goimali(QString ext)
+{
+    return nastavki.contains(ext.toUpper(), Qt::CaseSensitive);
+}
+
+QString takeoutspecial(QString text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c != QLatin1Char('|') && c != QLatin1Char('*'))
+            result.append(c);
+    }
+    return result;
+}
+
+QString takeoutduplicatehash(QString text)
+{
+    QString result;
+    result.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (i + 1 < text.size() && isSeparator(text.at(i)) && isSeparator(text.at(i + 1))) {
+            result.append(QLatin1Char('/'));
+            i += 2;
+        } else {
+            result.append(text.at(i));
+            ++i;
+        }
+    }
+    return result;
+}
+
+QString changehashdirection(QString text)
+{
+    return text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+static std::string workingFolder()
+{
+    char buffer[1024];
+    if (!getcwd(buffer, sizeof buffer))
+        return std::string();
+    return std::string(buffer);
+}
+
+std::string get_working_path()
+{
+    return workingFolder();
+}
+
+std::string get_working_path1()
+{
+    return workingFolder();
+}
+
+QString bundlePath(const QString &inside)
+{
+    return QString::fromStdString(get_working_path()) + QLatin1String("/VeltroanBatchConverter.app/")
+           + inside;
+}

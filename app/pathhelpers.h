@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+// Upper-case media extensions accepted by the folder scan; ANALYZE fills it.
+extern QStringList nastavki;
+
+QString oddeliimeodpat2(QString pat);
+bool goimali(QString ext);
+
+QString takeoutspecial(QString text);
+QString takeoutduplicatehash(QString text);
+QString changehashdirection(QString text);
+
+std::string get_working_path();
+std::string get_working_path1();
+
+// Working folder + "/VeltroanBatchConverter.app/" + inside.
+QString bundlePath(const QString &inside);

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QModelIndex>
+#include <QPoint>
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
+#include <map>
+#include <string>
+
+class QAudioOutput;
+class QMediaPlayer;
+class QMessageBox;
+class QStringListModel;
+class Ui_eksForm;
+
+// DNxHD label to engine arguments, filled by APPLY.
+extern std::map<std::string, std::string> kodekmapa;
+// Lower-cased text of the last clicked extension row (shared by every form).
+extern QString tempo;
+// tempo to the last applied engine arguments; "Back" sends it to the main window.
+extern std::map<std::string, std::string> mapa;
+// 1 when the player probe returned a non-zero status: the file menu offers "Play".
+extern int ffplay;
+
+// The conversion form: extensions and files found by ANALYZE, the settings assigned
+// to them, the preview, and the run.
+class eksForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit eksForm(QWidget *parent = nullptr);
+    ~eksForm() override;
+
+    QMediaPlayer *player() const { return m_player; }
+
+signals:
+    void sendOUT(std::map<std::string, std::string> mapa);
+
+public slots:
+    void playfile(QString index);
+    void getdownloadlink();
+    void nobinary();
+    void receiveEXT(QStringList lista, QVector<QStringList> filtrirani, QStringList sourcedirs,
+                    QString destindir);
+    void ShowContextMenu(QPoint pos);
+    QString napravioutput2(QString fajl, QString ekstenzija);
+    void getentry(QString ime, QString arguments, QString exten);
+    bool SRCopyFile2(QString oldFilePath, QString newFilePath);
+
+private slots:
+    void on_listView_activated(QModelIndex index);
+    void on_listView_clicked(QModelIndex index);
+    void on_listWidget_clicked(QModelIndex index);
+    void on_listView_2_clicked(QModelIndex index);
+    void on_listView_2_doubleClicked(QModelIndex index);
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_listView_3_clicked(QModelIndex index);
+    void on_pushButton_3_clicked();
+    void on_pushButton_4_clicked();
+    void on_pushButton_6_clicked();
+    void on_pushButton_7_clicked();
+    void on_pushButton_5_clicked();
+    void on_pushButton_8_clicked();
+    void on_videoPlayer_finished();
+    void on_listView_2_entered(QModelIndex index);
+    void on_listView_2_activated(QModelIndex index);
+
+private:
+    friend class EksFormTest;
+
+    int selectedGroup() const;
+    void previewEntry(const QModelIndex &index);
+
+public:
+    QAudioOutput *previewAudio = nullptr;
+    QStringListModel *extensionModel = nullptr;
+    QStringList sourceDirs;
+    QStringListModel *fileModel = nullptr;
+    QStringListModel *settingModel = nullptr;
+    QVector<QStringList> groupFiles;
+    QVector<QStringList> groupSettings;
+    QString destinationDir;
+    Ui_eksForm *ui = nullptr;
+
+private:
+    QMediaPlayer *m_player = nullptr;
+    QMessageBox *m_noEngineBox = nullptr;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Removes files from the engines folder that cannot be a working engine.
+class deletewrongengine
+{
+public:
+    void procesiraj();
+};
+
+// Working folder + "/VeltroanBatchConverter.app/engines/"
+QString enginesFolder();
+inline constexpr qint64 MinimumEngineSize = 3000000;
+// Whether the file begins like a program (ELF, Mach-O or "#!").
+bool looksLikeProgram(const QString &path);

@@ -1,0 +1,1 @@
+#include "presets/presetfile.h"

@@ -1,0 +1,70 @@
+#pragma once
+
+// Shared test fixtures: a private working folder and HOME, stand-in programs, and
+// answers for modal dialogs.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+
+// A temporary folder that becomes the working folder (with the bundle folders
+// VeltroanBatchConverter.app/engines) and HOME (with a Desktop folder) for the
+// fixture's lifetime. PATH gets the program's own opener first.
+class Sandbox
+{
+public:
+    Sandbox();
+    ~Sandbox();
+
+    QString path() const { return m_dir.path(); }
+    QString home() const { return m_dir.path() + QLatin1String("/home"); }
+    QString bundle() const { return m_dir.path() + QLatin1String("/VeltroanBatchConverter.app"); }
+    QString engines() const { return bundle() + QLatin1String("/engines"); }
+    QString jobScript() const { return home() + QLatin1String("/Desktop/log_file.txt"); }
+    // A folder for stand-in programs, put at the front of PATH.
+    QString bin() const { return m_dir.path() + QLatin1String("/bin"); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+    QByteArray m_oldHome;
+    QByteArray m_oldPath;
+};
+
+bool writeFile(const QString &path, const QByteArray &content);
+QByteArray readFile(const QString &path);
+bool makeExecutable(const QString &path);
+
+// Writes a shell script at path that appends each of its arguments, one per line
+// after a "--- call" line, to recordFile; then, when outputBytes >= 0, writes that
+// many bytes to its last argument; then exits with exitStatus.
+bool writeRecordingProgram(const QString &path, const QString &recordFile, int outputBytes = -1,
+                           int exitStatus = 0);
+// The argument lists of every call recorded by a recording program.
+QList<QStringList> recordedCalls(const QString &recordFile);
+
+// Answers every modal dialog with the given button / result and keeps the texts of
+// message boxes that were shown. Restores the real dialogs when destroyed.
+class DialogAnswers
+{
+public:
+    explicit DialogAnswers(int answer);
+    ~DialogAnswers();
+    void setAnswer(int answer) { m_answer = answer; }
+    // Called with each dialog before it is answered.
+    void onDialog(std::function<void(class QDialog *)> inspect) { m_inspect = std::move(inspect); }
+    QStringList texts;   // QMessageBox::text() of each box shown
+    QStringList details; // QMessageBox::informativeText()
+    QStringList titles;  // windowTitle() of each dialog
+
+private:
+    int m_answer;
+    std::function<void(class QDialog *)> m_inspect;
+};
+
+// Whether a real ffmpeg is on PATH (end-to-end tests skip without it).
+bool haveFfmpeg();
+// Runs a program and returns its standard output (empty on failure).
+QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
