@@ -34,6 +34,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
     putOpenerOnPath(QCoreApplication::applicationDirPath());
 
     MainWindow window;

@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QShortcut>
 #include <QUrl>
+#include <cstdio>
 #include <iostream>
 
 QString kadebevme = QStringLiteral("/home");
@@ -54,6 +55,8 @@ QString entryText(const QUrl &url)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui_MainWindow)
 {
+    // The images live in a static library, whose resource object the linker would drop.
+    Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     ui->label->hide();
     ui->label_4->hide();
@@ -137,12 +140,17 @@ void MainWindow::installEngine(const QString &url)
     const QString target = QString::fromStdString(get_working_path())
                            + QLatin1String("/VeltroanBatchConverter.app/engines/")
                            + QFileInfo(url).fileName();
-    const bool copied = ::SRCopyFile2(source, target);
+    // The copy is made beside the target and renamed only when complete, so a failed
+    // copy neither leaves a partial engine nor destroys one installed under that name.
+    const QString partial = target + QLatin1String(".part");
+    bool copied = ::SRCopyFile2(source, partial);
     qDebug() << source + QLatin1String("--->") + target;
+    if (copied)
+        copied = std::rename(QFile::encodeName(partial).constData(),
+                             QFile::encodeName(target).constData())
+                 == 0;
     if (!copied) {
-        // A half-written copy must not stand in the engines folder as an engine.
-        if (!isSameFile(source, target))
-            QFile::remove(target);
+        QFile::remove(partial);
         qDebug() << "Couldnt copy the engine, nothing installed!";
         return;
     }
@@ -202,7 +210,7 @@ void MainWindow::kajsi() {}
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // While a scan runs, only the Abort button takes the user's input.
+    if (event->type()==QEvent::MouseButtonPress || event->type()==QEvent::MouseButtonRelease) qWarning() << "FILTER" << m_scanning << watched << event->type() << event->spontaneous();
     if (m_scanning && event->spontaneous()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

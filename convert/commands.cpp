@@ -1,1 +1,96 @@
 #include "convert/commands.h"
+
+#include "app/pathhelpers.h"
+#include "convert/jobscript.h"
+
+#include <QDebug>
+#include <cstdlib>
+#include <cstring>
+
+static bool isShellLiteral(QChar c)
+{
+    if (c.unicode() >= 0x80)
+        return false;
+    const char ch = char(c.unicode());
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')
+           || std::strchr("_@%+=:,./-", ch) != nullptr;
+}
+
+QString shellQuote(const QString &path)
+{
+    QString quoted;
+    quoted.reserve(path.size() + 2);
+    quoted.append(QLatin1Char('"'));
+    for (const QChar c : path) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$')
+            || c == QLatin1Char('`'))
+            quoted.append(QLatin1Char('\\'));
+        quoted.append(c);
+    }
+    quoted.append(QLatin1Char('"'));
+    return quoted;
+}
+
+QString shellWord(const QString &path)
+{
+    if (path.isEmpty())
+        return shellQuote(path);
+    for (const QChar c : path) {
+        if (!isShellLiteral(c))
+            return shellQuote(path);
+    }
+    return path;
+}
+
+QString collapseSlashes(const QString &path)
+{
+    // Pairs are taken left to right without overlap, as takeoutduplicatehash does, so a
+    // plain path comes out exactly as the cleaned command line always had it.
+    QString result;
+    result.reserve(path.size());
+    qsizetype i = 0;
+    while (i < path.size()) {
+        result.append(path.at(i));
+        if (path.at(i) == QLatin1Char('/') && i + 1 < path.size()
+            && path.at(i + 1) == QLatin1Char('/'))
+            i += 2;
+        else
+            ++i;
+    }
+    return result;
+}
+
+QString engineCommand(const QString &engine, const QString &sourcePath, const QString &arguments,
+                      const QString &outputPath)
+{
+    // The bare name "ffmpeg " is looked up on PATH and already ends in its separator.
+    const QString enginePart =
+        engine.endsWith(QLatin1Char(' ')) ? engine : shellWord(collapseSlashes(engine));
+    // Only the argument text is cleaned: the paths must reach the engine as they are on disk.
+    const QString source = collapseSlashes(QLatin1Char('/') + sourcePath);
+    return enginePart + QLatin1String("  -i ") + shellQuote(source) + QLatin1String(" -y ")
+           + takeoutduplicatehash(takeoutspecial(arguments)) + QLatin1Char(' ')
+           + shellQuote(collapseSlashes(outputPath));
+}
+
+QString playerCommand(const QString &filePath)
+{
+    return shellWord(bundlePath(QStringLiteral("ffplay"))) + QLatin1Char(' ')
+           + shellQuote(filePath);
+}
+
+QString openFolderCommand(const QString &folder)
+{
+    return QLatin1String("open ") + shellQuote(folder);
+}
+
+QString openJobScriptCommand()
+{
+    return QLatin1String("open ") + shellWord(jobScriptPath());
+}
+
+int runShell(const QString &command)
+{
+    qDebug() << command;
+    return std::system(command.toLocal8Bit().constData());
+}

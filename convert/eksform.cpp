@@ -1,46 +1,503 @@
 #include "convert/eksform.h"
 
+#include "app/modal.h"
+#include "app/pathhelpers.h"
+#include "convert/commands.h"
+#include "convert/conversionrun.h"
+#include "convert/filecopy.h"
+#include "convert/guidance.h"
+#include "convert/jobscript.h"
+#include "convert/outputnaming.h"
+#include "convert/settingscatalogue.h"
+#include "engine/deletewrongengine.h"
+#include "engine/getengine.h"
+#include "presets/dialogpresets.h"
+#include "presets/presetfile.h"
 #include "ui_eksform.h"
+
+#include <QAudioOutput>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStringListModel>
+#include <QTextStream>
+#include <QUrl>
+#include <iostream>
 
 std::map<std::string, std::string> kodekmapa;
 QString tempo;
 std::map<std::string, std::string> mapa;
 int ffplay = 0;
 
+namespace {
+const QString NoEngineText = QStringLiteral(
+    "Conversion Engine not Found! You need to download Conversion Engine Binary!(i.e.ffmpeg,sox "
+    "etc.)");
+const QString NoEngineDetail = QStringLiteral(
+    "Conversion Engine not Found! You need to download Conversion Engine Binary!");
+const QString OpenLocationText = QStringLiteral("Open Location in Finder");
+const QString PlayText = QStringLiteral("Play");
+
+// The path part of a job entry: everything before the assignment marker.
+QString entryFilePath(const QString &entry)
+{
+    return entry.section(QLatin1Char('|'), 0, 0);
+}
+
+QString importStartFolder()
+{
+    const QString profile = qEnvironmentVariable("USERPROFILE");
+    if (!profile.isEmpty())
+        return profile + QLatin1String("/Downloads");
+    const QString downloads = homeFolder() + QLatin1String("/Downloads");
+    return QFileInfo(downloads).isDir() ? downloads : homeFolder();
+}
+} // namespace
+
 eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
 {
     ui->setupUi(this);
+    // Audio files get their own setting; it sorts in with the built-in items.
+    ui->listWidget->addItem(Settings::Wav);
+
+    m_player = new QMediaPlayer(this);
+    m_player->setVideoOutput(ui->videoPlayer);
+    connect(m_player, &QMediaPlayer::durationChanged, this,
+            [this](qint64 duration) { ui->seekSlider->setRange(0, int(duration)); });
+    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+        if (!ui->seekSlider->isSliderDown())
+            ui->seekSlider->setValue(int(position));
+    });
+    connect(ui->seekSlider, &QSlider::sliderMoved, m_player,
+            [this](int position) { m_player->setPosition(position); });
+    connect(ui->volumeSlider, &QSlider::valueChanged, this, [this](int volume) {
+        if (previewAudio)
+            previewAudio->setVolume(volume / 100.0f);
+    });
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::EndOfMedia)
+                    on_videoPlayer_finished();
+            });
+
+    ui->listView_2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->listView_2, &QWidget::customContextMenuRequested, this,
+            &eksForm::ShowContextMenu);
+
+    deletewrongengine().procesiraj();
+    if (runShell(QString::fromLatin1(PlayerProbe)) != 0) {
+        ffplay = 1;
+        qDebug() << "pomina ffplay=1";
+    }
 }
 
 eksForm::~eksForm()
 {
+    delete m_noEngineBox;
+    delete extensionModel;
+    delete fileModel;
+    delete settingModel;
     delete ui;
 }
 
-void eksForm::playfile(QString) {}
+void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
+                         QStringList sourcedirs, QString destindir)
+{
+    qDebug() << "receiving etx sugnals..";
+    sourceDirs = sourcedirs;
+    destinationDir = destindir;
+    deletejobfile();
+
+    QStringListModel *oldExtensions = extensionModel;
+    extensionModel = new QStringListModel(lista);
+    ui->listView->setModel(extensionModel);
+    delete oldExtensions;
+    qDebug() << "77.";
+
+    ui->checkBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    ui->label_3->hide();
+    ui->label_4->hide();
+    ui->listView_3->hide();
+    ui->pushButton_5->show();
+
+    const QStringList presets = loadpresets();
+    for (const QString &preset : presets) {
+        if (preset.size() < 3)
+            continue;
+        ui->listWidget->insertItem(ui->listWidget->count(), preset);
+        qDebug() << preset;
+    }
+    qDebug() << "79.";
+
+    if (runShell(QString::fromLatin1(EngineProbe)) != 0) {
+        ui->listWidget->insertItem(ui->listWidget->count(), Settings::H264);
+        qDebug() << "pomina ffmpeg";
+    }
+    ui->listWidget->setCurrentRow(0);
+
+    QStringListModel *oldFiles = fileModel;
+    fileModel = new QStringListModel(filtrirani.value(0));
+    ui->listView_2->setModel(fileModel);
+    ui->listView_2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    delete oldFiles;
+    qDebug() << "85.";
+
+    ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
+                                                    QItemSelectionModel::SelectCurrent);
+
+    groupFiles = filtrirani;
+    groupSettings.clear();
+    for (const QStringList &files : std::as_const(groupFiles))
+        groupSettings.append(QStringList(files.size(), Settings::Default));
+
+    QStringListModel *oldSettings = settingModel;
+    settingModel = new QStringListModel(groupSettings.value(0));
+    ui->listView_3->setModel(settingModel);
+    delete oldSettings;
+    ui->listView_2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    qDebug() << "106..";
+
+    if (QDir(bundlePath(QStringLiteral("engines"))).entryList().size() >= 3)
+        ui->pushButton_5->show();
+    else
+        nobinary();
+    qDebug() << "121..";
+}
+
+void eksForm::on_pushButton_2_clicked()
+{
+    emit sendOUT(mapa);
+    close();
+}
+
+void eksForm::nobinary()
+{
+    delete m_noEngineBox;
+    m_noEngineBox = new QMessageBox();
+    m_noEngineBox->setText(NoEngineText);
+    m_noEngineBox->setInformativeText(NoEngineDetail);
+    m_noEngineBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    m_noEngineBox->setDefaultButton(QMessageBox::Yes);
+    if (Modal::exec(m_noEngineBox) == QMessageBox::Yes)
+        on_pushButton_5_clicked();
+}
+
+void eksForm::on_pushButton_5_clicked()
+{
+    auto *download = new getengine(this);
+    download->show();
+}
+
 void eksForm::getdownloadlink() {}
-void eksForm::nobinary() {}
-void eksForm::receiveEXT(QStringList, QVector<QStringList>, QStringList, QString) {}
-void eksForm::ShowContextMenu(QPoint) {}
-QString eksForm::napravioutput2(QString, QString) { return {}; }
-void eksForm::getentry(QString, QString, QString) {}
-bool eksForm::SRCopyFile2(QString, QString) { return false; }
-void eksForm::on_listView_activated(QModelIndex) {}
-void eksForm::on_listView_clicked(QModelIndex) {}
-void eksForm::on_listWidget_clicked(QModelIndex) {}
-void eksForm::on_listView_2_clicked(QModelIndex) {}
-void eksForm::on_listView_2_doubleClicked(QModelIndex) {}
-void eksForm::on_pushButton_clicked() {}
-void eksForm::on_pushButton_2_clicked() {}
-void eksForm::on_listView_3_clicked(QModelIndex) {}
-void eksForm::on_pushButton_3_clicked() {}
-void eksForm::on_pushButton_4_clicked() {}
-void eksForm::on_pushButton_6_clicked() {}
-void eksForm::on_pushButton_7_clicked() {}
-void eksForm::on_pushButton_5_clicked() {}
-void eksForm::on_pushButton_8_clicked() {}
+
+// Settings ------------------------------------------------------------------------------
+
+int eksForm::selectedGroup() const
+{
+    const QModelIndexList rows = ui->listView->selectionModel()
+                                     ? ui->listView->selectionModel()->selectedIndexes()
+                                     : QModelIndexList();
+    return rows.isEmpty() ? 0 : rows.last().row();
+}
+
+void eksForm::on_listWidget_clicked(QModelIndex)
+{
+    ui->comboBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    const QListWidgetItem *item = ui->listWidget->currentItem();
+    const QString name = item ? item->text() : QString();
+    if (name == Settings::Dnxhd) {
+        ui->comboBox->show();
+    } else if (name == Settings::Wav) {
+        ui->comboBox_2->show();
+        ui->comboBox_3->show();
+    }
+}
+
+void eksForm::on_pushButton_clicked()
+{
+    for (const auto &[label, arguments] : Settings::dnxhdTable())
+        kodekmapa[label] = arguments;
+
+    QString name;
+    if (const QListWidgetItem *item = ui->listWidget->currentItem())
+        name = item->text();
+    else
+        ui->label_3->show();
+
+    Settings::Choice choice;
+    choice.name = name;
+    choice.dnxhdLabel = ui->comboBox->currentText();
+    choice.bitDepth = ui->comboBox_2->currentText();
+    choice.sampleRate = ui->comboBox_3->currentText();
+    choice.rewrap = ui->checkBox->isChecked();
+    const QString arguments = Settings::argumentsFor(choice);
+    ui->checkBox->setChecked(false);
+
+    mapa[tempo.toStdString()] = arguments.toStdString();
+
+    const int g = selectedGroup();
+    if (g >= groupFiles.size() || !ui->listView_2->selectionModel())
+        return;
+    const bool rewrap = arguments == Settings::Rewrap;
+    if (name.size() < 4 && !rewrap)
+        return;
+    const QString marker = rewrap ? arguments : name;
+    QList<int> rows;
+    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    for (const int j : std::as_const(rows)) {
+        if (j >= groupFiles[g].size())
+            continue;
+        const QString entry = groupFiles[g][j];
+        if (entry.endsWith(QLatin1Char('|')))
+            continue;
+        groupFiles[g][j] = entry + QLatin1Char('|') + marker + QLatin1Char('|');
+        groupSettings[g][j] = arguments;
+    }
+    settingModel->setStringList(groupSettings[g]);
+    fileModel->setStringList(groupFiles[g]);
+    ui->listView_2->update();
+}
+
+void eksForm::on_pushButton_3_clicked()
+{
+    const int g = selectedGroup();
+    if (g >= groupFiles.size() || !ui->listView_2->selectionModel())
+        return;
+    QList<int> rows;
+    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    for (const int j : std::as_const(rows)) {
+        if (j >= groupFiles[g].size())
+            continue;
+        qDebug() << j;
+        groupSettings[g][j] = Settings::Default;
+        groupFiles[g][j] = entryFilePath(groupFiles[g][j]);
+    }
+    settingModel->setStringList(groupSettings[g]);
+    ui->listView_3->update();
+    fileModel->setStringList(groupFiles[g]);
+    ui->listView_2->update();
+}
+
+// Guidance ------------------------------------------------------------------------------
+
+void eksForm::on_listView_clicked(QModelIndex index)
+{
+    ui->checkBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    ui->comboBox->hide();
+    tempo = index.data().toString().toLower();
+
+    const Guidance guidance = guidanceFor(tempo);
+    if (guidance.found) {
+        ui->label_2->setText(guidance.text);
+        if (guidance.audioCombos) {
+            ui->comboBox_3->show();
+            ui->comboBox_2->show();
+        }
+        if (guidance.rewrapBox)
+            ui->checkBox->show();
+    }
+    if (fileModel)
+        fileModel->setStringList(groupFiles.value(index.row()));
+    ui->listView_2->update();
+}
+
+// Presets -------------------------------------------------------------------------------
+
+void eksForm::on_pushButton_6_clicked()
+{
+    auto *dialog = new DialogPRESETS();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    connect(dialog, &DialogPRESETS::addentry, this, &eksForm::getentry);
+}
+
+void eksForm::getentry(QString ime, QString arguments, QString exten)
+{
+    const QString line = presetLine(ime, arguments, exten);
+    ui->listWidget->insertItem(ui->listWidget->count(), line);
+    savepreset(line.toLatin1().toStdString());
+}
+
+void eksForm::on_pushButton_7_clicked()
+{
+    const QString fileName =
+        Modal::openFileName(this, QStringLiteral("Open Image"), importStartFolder(),
+                            QStringLiteral("Preset Files (*.txt *.TXT )"));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QMessageBox error(QMessageBox::Information, QStringLiteral("error"), file.errorString(),
+                          QMessageBox::Ok);
+        Modal::exec(&error);
+        return;
+    }
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        savepreset(line.toLatin1().toStdString());
+        ui->listWidget->insertItem(ui->listWidget->count(), line);
+    }
+}
+
+// Preview -------------------------------------------------------------------------------
+
+void eksForm::playfile(QString index)
+{
+    QAudioOutput *previous = previewAudio;
+    previewAudio = new QAudioOutput(this);
+    previewAudio->setVolume(ui->volumeSlider->value() / 100.0f);
+    m_player->setAudioOutput(previewAudio);
+    delete previous;
+    m_player->setSource(QUrl::fromLocalFile(index));
+    m_player->play();
+}
+
+void eksForm::previewEntry(const QModelIndex &index)
+{
+    playfile(QLatin1Char('/') + entryFilePath(index.data().toString()));
+}
+
+void eksForm::on_listView_2_clicked(QModelIndex index)
+{
+    previewEntry(index);
+}
+
+void eksForm::on_listView_2_doubleClicked(QModelIndex index)
+{
+    previewEntry(index);
+}
+
+void eksForm::on_pushButton_8_clicked()
+{
+    if (m_player->playbackState() == QMediaPlayer::PlayingState)
+        m_player->pause();
+    else
+        m_player->play();
+}
+
+void eksForm::ShowContextMenu(QPoint pos)
+{
+    const QPoint globalPos = ui->listView_2->mapToGlobal(pos);
+    QMenu menu;
+    menu.addAction(OpenLocationText);
+    QAction *play = ffplay == 1 ? menu.addAction(PlayText) : nullptr;
+    QAction *chosen = Modal::execMenu(&menu, globalPos);
+    if (!chosen)
+        return;
+
+    const int g = ui->listView->currentIndex().row();
+    const int j = ui->listView_2->currentIndex().row();
+    if (g < 0 || j < 0 || g >= groupFiles.size() || j >= groupFiles[g].size())
+        return;
+    const QString path = QLatin1Char('/') + entryFilePath(groupFiles[g][j]);
+
+    if (chosen == play) {
+        const QString command = playerCommand(path);
+        qDebug() << command;
+        runShell(command);
+        return;
+    }
+    const QString folder = changehashdirection(QFileInfo(path).absoluteDir().canonicalPath());
+    const QString command = openFolderCommand(folder);
+    runShell(command);
+    ui->progressBar->setValue(100);
+    qDebug() << command;
+    std::cout << "ova e explore path" << command.toStdString() << std::endl;
+}
+
 void eksForm::on_videoPlayer_finished() {}
+void eksForm::on_listView_activated(QModelIndex) {}
+void eksForm::on_listView_3_clicked(QModelIndex) {}
 void eksForm::on_listView_2_entered(QModelIndex) {}
 void eksForm::on_listView_2_activated(QModelIndex) {}
-int eksForm::selectedGroup() const { return 0; }
-void eksForm::previewEntry(const QModelIndex &) {}
+
+// Run -----------------------------------------------------------------------------------
+
+QString eksForm::napravioutput2(QString fajl, QString ekstenzija)
+{
+    return makeOutputPath(sourceDirs, destinationDir, fajl, ekstenzija);
+}
+
+bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
+{
+    return copyFile(oldFilePath, newFilePath, true);
+}
+
+void eksForm::on_pushButton_4_clicked()
+{
+    deletewrongengine().procesiraj();
+    if (enginesFolderEntryCount() == 2) {
+        nobinary();
+        return;
+    }
+    runShell(QString::fromLatin1(WhichProbe));
+    const QString engine = resolveEngine();
+
+    QStringList sources;
+    for (const QStringList &files : std::as_const(groupFiles))
+        for (const QString &entry : files)
+            sources.append(QLatin1Char('/') + entryFilePath(entry));
+    OutputNames outputs(sources);
+
+    QStringList notConverted;
+    ui->progressBar->show();
+    for (int g = 0; g < groupFiles.size(); ++g) {
+        for (int j = 0; j < groupFiles[g].size(); ++j) {
+            const QString entry = groupFiles[g][j];
+            const QString extension = Settings::outputExtension(entry);
+            const QString path = entryFilePath(entry);
+            groupFiles[g][j] = path;
+
+            const QString setting = groupSettings.value(g).value(j);
+            if (setting == Settings::Default)
+                continue;
+            if (setting == Settings::CopyOnly) {
+                const QString out =
+                    outputs.claim(napravioutput2(path, QFileInfo(path).suffix()));
+                if (!SRCopyFile2(QLatin1Char('/') + path, out))
+                    notConverted.append(out);
+                continue;
+            }
+
+            const QString out = outputs.claim(napravioutput2(path, extension));
+            const QString command = engineCommand(engine, path, setting, out);
+            const int status = runShell(command);
+            if (!outputProduced(status, out))
+                notConverted.append(out);
+            logthis3(command);
+
+            const int value = ui->progressBar->value();
+            ui->progressBar->setValue(value < 90 ? value + 25 : 0);
+            ui->progressBar->repaint();
+            ui->label_4->show();
+            ui->label_4->setText(takeoutduplicatehash(QLatin1Char('/') + path)
+                                 + QLatin1String(" >>>> ") + out);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ui->progressBar->setValue(100);
+    ui->progressBar->repaint();
+    ui->label_4->setText(FinishedText);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    const QString report = reportText(notConverted);
+    logthis3(report);
+    QMessageBox box;
+    box.setText(report);
+    Modal::exec(&box);
+    runShell(openJobScriptCommand());
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Advice shown for a clicked extension, and the setting widgets that suit it.
 struct Guidance
@@ -11,5 +12,9 @@ struct Guidance
     bool rewrapBox = false;   // checkBox
 };
 
-// key is compared with every row of the table, in order; the last match wins.
+// key (an extension without the dot, any case) is compared with every row of the table,
+// in order; the last match wins.
 Guidance guidanceFor(const QString &key);
+
+// Every key of the table, in table order.
+QStringList guidanceKeys();

@@ -2,6 +2,37 @@
 
 #include "ui_getengine.h"
 
+#include "app/modal.h"
+#include "app/pathhelpers.h"
+#include "engine/deletewrongengine.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTemporaryFile>
+
+#include <climits>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char *const ProgressText = QT_TRANSLATE_NOOP("getengine", "Downloading ..... Please Wait!");
+const char *const BadNameText = QT_TRANSLATE_NOOP(
+    "getengine", "The name of the conversion engine must be a single file name: not empty, "
+                 "without \"/\", and not \".\" or \"..\".");
+const char *const FailedText =
+    QT_TRANSLATE_NOOP("getengine", "The conversion engine could not be downloaded:");
+
+} // namespace
+
 getengine::getengine(QWidget *parent) : QDialog(parent), ui(new Ui_getengine)
 {
     ui->setupUi(this);
@@ -12,7 +43,144 @@ getengine::~getengine()
     delete ui;
 }
 
-void getengine::simni() {}
-void getengine::updateprogress(qint64, qint64) {}
-void getengine::getffmpeg(QString, QString) {}
-void getengine::on_buttonBox_accepted() {}
+bool getengine::acceptEngineName(const QString &name)
+{
+    if (!name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".")
+        && name != QLatin1String(".."))
+        return true;
+    QMessageBox box(QMessageBox::Warning, windowTitle(), tr(BadNameText), QMessageBox::Ok,
+                    parentWidget());
+    Modal::exec(&box);
+    return false;
+}
+
+void getengine::reportFailure(const QString &reason)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), tr(FailedText) + QLatin1Char(' ') + reason,
+                    QMessageBox::Ok, parentWidget());
+    Modal::exec(&box);
+}
+
+void getengine::on_buttonBox_accepted()
+{
+    if (!acceptEngineName(ui->lineEdit_2->text())) {
+        show(); // accept() has already closed the dialog; give the user back the fields
+        return;
+    }
+
+    // Window-modal on the form, so that nothing there starts a run on a half-written engine.
+    m_progress = new QProgressDialog(parentWidget());
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setLabelText(tr(ProgressText));
+    m_progress->show();
+    m_progress->raise();
+
+    simni();
+
+    deletewrongengine().procesiraj();
+
+    m_progress->hide();
+    m_progress->deleteLater();
+    m_progress = nullptr;
+}
+
+void getengine::simni()
+{
+    const QString link = ui->lineEdit->text();
+    m_engineName = ui->lineEdit_2->text();
+    qDebug() << "download from link:" << link;
+    if (!acceptEngineName(m_engineName))
+        return;
+    getffmpeg(link, QString::fromStdString(get_working_path1())
+                        + QLatin1String("/VeltroanBatchConverter.app/engines/") + m_engineName);
+}
+
+void getengine::updateprogress(qint64 bajti, qint64 totalno)
+{
+    if (!m_progress)
+        return;
+    if (totalno < 0) {
+        m_progress->setRange(0, 0); // size unknown: busy indicator
+        return;
+    }
+    // The progress bar counts in int; very large downloads are shown in KiB.
+    const qint64 unit = totalno > INT_MAX ? 1024 : 1;
+    m_progress->setRange(0, int(totalno / unit));
+    m_progress->setValue(int(bajti / unit));
+}
+
+// The body goes to a hidden temporary file beside the target and takes the engine's name
+// only when the whole reply arrived without error, so a failed download never replaces
+// (and the cleanup then never deletes) an engine that was there.
+void getengine::getffmpeg(QString urlfile, QString localfile)
+{
+    m_localFile = localfile;
+
+    QTemporaryFile part(QFileInfo(localfile).absolutePath() + QLatin1String("/.download-XXXXXX"));
+    if (!part.open()) {
+        reportFailure(part.errorString());
+        return;
+    }
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(urlfile)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = manager.get(request);
+
+    QString writeError;
+    auto store = [&] {
+        const QByteArray chunk = reply->readAll();
+        if (writeError.isEmpty() && part.write(chunk) != chunk.size()) {
+            writeError = part.errorString();
+            reply->abort();
+        }
+    };
+    bool cancelled = false;
+    QPointer<QProgressDialog> progress = m_progress;
+    if (progress) {
+        connect(progress, &QProgressDialog::canceled, reply, [&cancelled, reply] {
+            cancelled = true;
+            reply->abort();
+        });
+    }
+    connect(reply, &QNetworkReply::downloadProgress, this, &getengine::updateprogress);
+    connect(reply, &QNetworkReply::readyRead, reply, store);
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    store();
+
+    QString failure = writeError;
+    if (failure.isEmpty() && reply->error() != QNetworkReply::NoError)
+        failure = reply->errorString();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
+        failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    if (failure.isEmpty() && !part.flush())
+        failure = part.errorString();
+    if (failure.isEmpty()
+        && !part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                | QFileDevice::ReadGroup | QFileDevice::ExeGroup
+                                | QFileDevice::ReadOther | QFileDevice::ExeOther))
+        failure = part.errorString();
+    part.close();
+    // rename(2) replaces an existing engine in one step; QFile::rename would refuse.
+    if (failure.isEmpty()
+        && std::rename(QFile::encodeName(part.fileName()).constData(),
+                       QFile::encodeName(localfile).constData()) != 0)
+        failure = QString::fromLocal8Bit(strerror(errno));
+    if (failure.isEmpty())
+        part.setAutoRemove(false);
+
+    delete reply;
+    qDebug() << "link:" << urlfile;
+    qDebug() << "locally:" << localfile;
+
+    if (progress)
+        progress->hide();
+    if (!failure.isEmpty() && !cancelled)
+        reportFailure(failure);
+}

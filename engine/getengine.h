@@ -26,6 +26,10 @@ private slots:
     void on_buttonBox_accepted();
 
 private:
+    // Refuses (with a message box) a name that is not one plain file name.
+    bool acceptEngineName(const QString &name);
+    void reportFailure(const QString &reason);
+
     QProgressDialog *m_progress = nullptr;
     QString m_engineName;
     QString m_localFile;

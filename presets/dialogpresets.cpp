@@ -2,6 +2,8 @@
 
 #include "ui_dialogpresets.h"
 
+#include <QLineEdit>
+
 DialogPRESETS::DialogPRESETS(QWidget *parent) : QDialog(parent), ui(new Ui_DialogPRESETS)
 {
     ui->setupUi(this);
@@ -12,4 +14,9 @@ DialogPRESETS::~DialogPRESETS()
     delete ui;
 }
 
-void DialogPRESETS::on_buttonBox_accepted() {}
+// The fields are passed on as typed: an empty extension is a preset's own choice.
+void DialogPRESETS::on_buttonBox_accepted()
+{
+    hide();
+    emit addentry(ui->lineEdit->text(), ui->lineEdit_2->text(), ui->lineEdit_3->text());
+}

@@ -1,1 +1,47 @@
 #include "presets/presetfile.h"
+
+#include <QDebug>
+#include <QFile>
+#include <fstream>
+#include <unistd.h>
+
+QString presetsFilePath()
+{
+    char buffer[512];
+    const QString folder = getcwd(buffer, sizeof buffer) ? QFile::decodeName(buffer) : QString();
+    return folder + QLatin1String("/VeltroanBatchConverter.app/presets.txt");
+}
+
+QString presetLine(const QString &name, const QString &arguments, const QString &extension)
+{
+    return QLatin1Char('*') + name.toUpper() + QLatin1Char('*') + arguments + QLatin1Char('*')
+           + extension;
+}
+
+void savepreset(std::string line)
+{
+    std::ofstream file(QFile::encodeName(presetsFilePath()).constData(),
+                       std::ios::out | std::ios::app | std::ios::binary);
+    if (!file.is_open())
+        return; // the preset stays in the form that made it; nothing to tell the user
+    file << line << '\n';
+    file.flush();
+}
+
+QStringList loadpresets()
+{
+    const QString path = presetsFilePath();
+    qDebug() << path;
+    QStringList lines;
+    std::ifstream file(QFile::encodeName(path).constData(), std::ios::in | std::ios::binary);
+    if (!file.is_open())
+        return lines;
+    // Testing before each read gives a file ending in a line feed one more, empty, line;
+    // the form skips it with the other short lines.
+    while (file.good()) {
+        std::string line;
+        std::getline(file, line);
+        lines.append(QString::fromLatin1(line.data(), qsizetype(line.size())));
+    }
+    return lines;
+}

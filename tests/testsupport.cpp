@@ -108,3 +108,37 @@ QByteArray runProgram(const QString &program, const QStringList &arguments, int 
         *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return process.readAllStandardOutput();
 }
+
+bool writeExactRecordingProgram(const QString &path, const QString &recordFile)
+{
+    const QByteArray script = "#!/bin/sh\n"
+                              "{ printf -- '--- call\\0'; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } >> '"
+                              + QFile::encodeName(recordFile) + "'\n";
+    return writeFile(path, script) && makeExecutable(path);
+}
+
+QList<QByteArrayList> exactRecordedCalls(const QString &recordFile)
+{
+    QList<QByteArrayList> calls;
+    QByteArrayList fields = readFile(recordFile).split('\0');
+    if (!fields.isEmpty() && fields.last().isEmpty())
+        fields.removeLast();
+    for (const QByteArray &field : std::as_const(fields)) {
+        if (field == "--- call")
+            calls.append(QByteArrayList());
+        else if (!calls.isEmpty())
+            calls.last().append(field);
+    }
+    return calls;
+}
+
+bool runFfmpeg(const QStringList &arguments)
+{
+    int status = -1;
+    runProgram(QStringLiteral("ffmpeg"),
+               QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"),
+                           QStringLiteral("error"), QStringLiteral("-y")}
+                   + arguments,
+               &status);
+    return status == 0;
+}

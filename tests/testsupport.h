@@ -68,3 +68,13 @@ private:
 bool haveFfmpeg();
 // Runs a program and returns its standard output (empty on failure).
 QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
+
+// Like writeRecordingProgram, but records every argument byte for byte, each ended by a
+// NUL byte after a "--- call" marker, so arguments holding line feeds survive.
+bool writeExactRecordingProgram(const QString &path, const QString &recordFile);
+// The raw argument lists of every call recorded by an exact recording program.
+QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
+
+// Runs the real ffmpeg quietly (no stdin, overwrite allowed) with the given arguments;
+// true when it exits with status 0. For making small test clips.
+bool runFfmpeg(const QStringList &arguments);

@@ -1,0 +1,400 @@
+#include "engine/getengine.h"
+
+#include "ui_getengine.h"
+
+#include "testsupport.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <functional>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray patternBody(int size)
+{
+    QByteArray body(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        body[i] = char(i % 251);
+    return body;
+}
+
+// A small HTTP server on 127.0.0.1 that answers a fixed set of paths.
+class EngineServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int BigSize = 3000000;
+
+    EngineServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &EngineServer::accept);
+        m_server.listen(QHostAddress::LocalHost);
+    }
+
+    QString url(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path));
+    }
+
+    QStringList requests;
+    // While a reply without Content-Length is half sent, the server waits until this holds.
+    std::function<bool()> holdUntil;
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        }
+    }
+
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &pending = m_pending[socket];
+        pending += socket->readAll();
+        const int end = pending.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray path = pending.left(pending.indexOf("\r\n")).split(' ').value(1);
+        m_pending.remove(socket);
+        requests.append(QString::fromLatin1(path));
+
+        if (path == "/big")
+            answer(socket, "200 OK", {}, patternBody(BigSize));
+        else if (path == "/small")
+            answer(socket, "200 OK", {}, QByteArray(BigSize - 1, '\0'));
+        else if (path == "/moved")
+            answer(socket, "302 Found", "Location: " + url("/big").toLatin1() + "\r\n", "moved");
+        else if (path == "/nolength")
+            answerWithoutLength(socket);
+        else
+            answer(socket, "404 Not Found", {}, "no such engine");
+    }
+
+    static void answer(QTcpSocket *socket, const QByteArray &status, const QByteArray &headers,
+                       const QByteArray &body)
+    {
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size())
+                      + "\r\nConnection: close\r\n" + headers + "\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    void answerWithoutLength(QTcpSocket *socket)
+    {
+        const QByteArray body = patternBody(BigSize);
+        const int half = BigSize / 2;
+        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body.left(half));
+        socket->flush();
+        finishWhenReleased(socket, body.mid(half), 0);
+    }
+
+    // Re-posts itself (no timers) so the event loop keeps serving the download meanwhile.
+    void finishWhenReleased(QTcpSocket *socket, const QByteArray &rest, int round)
+    {
+        if (!holdUntil || holdUntil() || round > 200000) {
+            socket->write(rest);
+            socket->disconnectFromHost();
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [=] { finishWhenReleased(socket, rest, round + 1); }, Qt::QueuedConnection);
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
+
+// A port that was just bound and released: nothing listens there.
+QString refusedUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1/big").arg(port);
+}
+
+int fileMode(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
+}
+
+// Everything in the engines folder, hidden files included.
+QStringList engineFolderEntries(const Sandbox &sandbox)
+{
+    return QDir(sandbox.engines())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void download(getengine &dialog, const QString &name, const QString &link)
+{
+    dialog.show();
+    QTest::keyClicks(dialog.ui->lineEdit_2, name);
+    QTest::keyClicks(dialog.ui->lineEdit, link);
+    dialog.ui->buttonBox->button(QDialogButtonBox::Ok)->click();
+}
+
+const QString FailedPrefix = QStringLiteral("The conversion engine could not be downloaded:");
+const QString BadNameText = QStringLiteral(
+    "The name of the conversion engine must be a single file name: not empty, without \"/\", "
+    "and not \".\" or \"..\".");
+
+} // namespace
+
+class GetEngineTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutCarriesTheProductTexts()
+    {
+        getengine dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Please Download Conversion Engine"));
+        QCOMPARE(dialog.size(), QSize(419, 340));
+        QCOMPARE(dialog.ui->label_2->text(), QStringLiteral("Name of the conversion engine:(withoutspaces)"));
+        QCOMPARE(dialog.ui->label->text(),
+                 QStringLiteral("Please enter the download link for your conversion engine"));
+        QCOMPARE(dialog.ui->label_3->text(),
+                 QStringLiteral("You can either compile your own engine, ffmpeg , sox etc.  youself or "
+                                "you can get already compiled binaries of the engines you'd like to "
+                                "use.Below are some example sites to get links to binaries to get you "
+                                "started :)"));
+        QVERIFY(dialog.ui->label_3->wordWrap());
+        QCOMPARE(dialog.ui->label_5->text(), QStringLiteral("https://www.veltroan.com"));
+        QCOMPARE(dialog.ui->label_4->text(), QStringLiteral("https://ffmpeg.org/download.html"));
+        QCOMPARE(dialog.ui->label_5->textFormat(), Qt::PlainText);
+        QCOMPARE(dialog.ui->label_4->textFormat(), Qt::PlainText);
+        QVERIFY(dialog.ui->lineEdit->text().isEmpty());
+        QVERIFY(dialog.ui->lineEdit_2->text().isEmpty());
+        QCOMPARE(dialog.ui->buttonBox->standardButtons(),
+                 QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(dialog.ui->verticalLayout->count(), 4);
+        QCOMPARE(dialog.ui->verticalLayout->itemAt(1)->widget(), dialog.ui->lineEdit_2);
+        QCOMPARE(dialog.ui->verticalLayout->itemAt(3)->widget(), dialog.ui->lineEdit);
+    }
+
+    void engineOfThreeMillionBytesIsKeptExecutableUnderItsName()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+        auto *dialog = new getengine(&form);
+
+        download(*dialog, QStringLiteral("ffmpeg"), server.url("/big"));
+
+        QCOMPARE(server.requests, QStringList{QStringLiteral("/big")});
+        QCOMPARE(engineFolderEntries(sandbox), QStringList{QStringLiteral("ffmpeg")});
+        QCOMPARE(readFile(sandbox.engines() + QStringLiteral("/ffmpeg")),
+                 patternBody(EngineServer::BigSize));
+        QCOMPARE(fileMode(sandbox.engines() + QStringLiteral("/ffmpeg")), 0755);
+        QVERIFY(answers.texts.isEmpty());
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void completedDownloadReplacesAnEngineOfTheSameName()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        const QString engine = sandbox.engines() + QStringLiteral("/ffmpeg");
+        QVERIFY(writeFile(engine, QByteArray(EngineServer::BigSize + 5, 'x')));
+        QWidget form;
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"), server.url("/big"));
+
+        QCOMPARE(readFile(engine), patternBody(EngineServer::BigSize));
+        QCOMPARE(engineFolderEntries(sandbox), QStringList{QStringLiteral("ffmpeg")});
+    }
+
+    void undersizedDownloadIsRemovedByTheCleanup()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"), server.url("/small"));
+
+        QCOMPARE(server.requests, QStringList{QStringLiteral("/small")});
+        QVERIFY(engineFolderEntries(sandbox).isEmpty());
+        QVERIFY(answers.texts.isEmpty());
+    }
+
+    void redirectIsFollowedToTheEngine()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+
+        download(*new getengine(&form), QStringLiteral("sox"), server.url("/moved"));
+
+        QCOMPARE(server.requests, QStringList({QStringLiteral("/moved"), QStringLiteral("/big")}));
+        QCOMPARE(readFile(sandbox.engines() + QStringLiteral("/sox")), patternBody(EngineServer::BigSize));
+        QVERIFY(answers.texts.isEmpty());
+    }
+
+    void unknownSizeShowsABusyIndicatorAndStoresTheWholeBody()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+        bool sawBusy = false;
+        server.holdUntil = [&] {
+            const auto *progress = form.findChild<QProgressDialog *>();
+            sawBusy = progress && progress->isVisible() && progress->minimum() == 0
+                      && progress->maximum() == 0;
+            return sawBusy;
+        };
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"), server.url("/nolength"));
+
+        QVERIFY(sawBusy);
+        QCOMPARE(readFile(sandbox.engines() + QStringLiteral("/ffmpeg")),
+                 patternBody(EngineServer::BigSize));
+        QVERIFY(answers.texts.isEmpty());
+    }
+
+    void progressDialogIsWindowModalWithTheWaitingText()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+        QPointer<QProgressDialog> seen;
+        QString label;
+        Qt::WindowModality modality = Qt::NonModal;
+        server.holdUntil = [&] {
+            if (auto *progress = form.findChild<QProgressDialog *>()) {
+                seen = progress;
+                label = progress->labelText();
+                modality = progress->windowModality();
+            }
+            return true;
+        };
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"), server.url("/nolength"));
+
+        QVERIFY(!label.isEmpty());
+        QCOMPARE(label, QStringLiteral("Downloading ..... Please Wait!"));
+        QCOMPARE(modality, Qt::WindowModal);
+        QVERIFY(!seen || !seen->isVisible());
+    }
+
+    void failedDownloadLeavesTheExistingEngineAlone_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("http error") << false;
+        QTest::newRow("connection refused") << true;
+    }
+
+    void failedDownloadLeavesTheExistingEngineAlone()
+    {
+        QFETCH(bool, refused);
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        const QString engine = sandbox.engines() + QStringLiteral("/ffmpeg");
+        const QByteArray original = patternBody(EngineServer::BigSize + 17).toBase64().left(3100000);
+        QVERIFY(writeFile(engine, original));
+        QWidget form;
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"),
+                 refused ? refusedUrl() : server.url("/missing"));
+
+        QCOMPARE(server.requests,
+                 refused ? QStringList() : QStringList{QStringLiteral("/missing")});
+        QCOMPARE(readFile(engine), original);
+        QCOMPARE(engineFolderEntries(sandbox), QStringList{QStringLiteral("ffmpeg")});
+        QCOMPARE(answers.texts.size(), 1);
+        QVERIFY2(answers.texts.first().startsWith(FailedPrefix), qPrintable(answers.texts.first()));
+        QVERIFY(answers.texts.first().size() > FailedPrefix.size() + 1);
+    }
+
+    void failedDownloadOfANewNameLeavesNoFile()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+
+        download(*new getengine(&form), QStringLiteral("ffmpeg"), server.url("/missing"));
+
+        QVERIFY(engineFolderEntries(sandbox).isEmpty());
+        QCOMPARE(answers.texts.size(), 1);
+    }
+
+    void cancelDownloadsNothing()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+        auto *dialog = new getengine(&form);
+        dialog->show();
+        QTest::keyClicks(dialog->ui->lineEdit_2, QStringLiteral("ffmpeg"));
+        QTest::keyClicks(dialog->ui->lineEdit, server.url("/big"));
+
+        dialog->ui->buttonBox->button(QDialogButtonBox::Cancel)->click();
+        QCoreApplication::processEvents();
+
+        QVERIFY(server.requests.isEmpty());
+        QVERIFY(engineFolderEntries(sandbox).isEmpty());
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!form.findChild<QProgressDialog *>());
+        QVERIFY(answers.texts.isEmpty());
+    }
+
+    void nameThatIsNotOneFileNameIsRefusedBeforeAnyRequest_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("slash") << QStringLiteral("a/b");
+        QTest::newRow("parent") << QStringLiteral("..");
+        QTest::newRow("current") << QStringLiteral(".");
+    }
+
+    void nameThatIsNotOneFileNameIsRefusedBeforeAnyRequest()
+    {
+        QFETCH(QString, name);
+        Sandbox sandbox;
+        QDir(sandbox.engines()).mkdir(QStringLiteral("a"));
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        QWidget form;
+        auto *dialog = new getengine(&form);
+
+        download(*dialog, name, server.url("/big"));
+        QCoreApplication::processEvents();
+
+        QVERIFY(server.requests.isEmpty());
+        QCOMPARE(answers.texts, QStringList{BadNameText});
+        QCOMPARE(engineFolderEntries(sandbox), QStringList{QStringLiteral("a")});
+        QVERIFY(QDir(sandbox.engines() + QStringLiteral("/a")).isEmpty());
+        QVERIFY(!form.findChild<QProgressDialog *>());
+        // The dialog stays open with what was typed, so the name can be corrected.
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->ui->lineEdit->text(), server.url("/big"));
+    }
+};
+
+QTEST_MAIN(GetEngineTest)
+#include "tst_getengine.moc"
