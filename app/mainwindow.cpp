@@ -41,8 +41,10 @@ const QString NothingFound =
 const QUrl TutorialUrl(QStringLiteral("https://www.youtube.com/@veltroan"));
 const QUrl MakerSiteUrl(QStringLiteral("https://www.veltroan.com"));
 
-// How often a running scan lets the Abort click through.
+// How often a running scan lets the Abort click through: every 50 ms, and at the
+// latest every 256 entries, so that a fast scan also sees a click already waiting.
 constexpr int EventPollMs = 50;
+constexpr int EventPollEntries = 256;
 
 // The entry text of a dropped URL. A local file keeps its path as it is on disk, so
 // that names holding "%", "#" or "?" still name the file.
@@ -210,8 +212,10 @@ void MainWindow::kajsi() {}
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type()==QEvent::MouseButtonPress || event->type()==QEvent::MouseButtonRelease) qWarning() << "FILTER" << m_scanning << watched << event->type() << event->spontaneous();
-    if (m_scanning && event->spontaneous()) {
+    // While a scan runs, only the Abort button takes the user's input. Input reaches
+    // the native window first and is passed on to the widget under it, so it is judged
+    // at the widget.
+    if (m_scanning && event->spontaneous() && watched->isWidgetType()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -227,7 +231,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::Wheel:
+            return true;
         case QEvent::Close:
+            // A swallowed close event would still count as accepted.
+            event->ignore();
             return true;
         default:
             break;
@@ -243,11 +250,13 @@ std::vector<std::string> MainWindow::najdiEKSTENZII(QString path, QStringList &f
     QElapsedTimer sincePoll;
     sincePoll.start();
     auto aborted = [this] { return abortFlag == 1; };
-    auto onEntry = [this, &sincePoll] {
+    int sinceLastPoll = 0;
+    auto onEntry = [this, &sincePoll, &sinceLastPoll] {
         ui->progressBar->setValue(ui->progressBar->value() / 30 + 1);
-        if (sincePoll.elapsed() >= EventPollMs) {
+        if (++sinceLastPoll >= EventPollEntries || sincePoll.elapsed() >= EventPollMs) {
             QCoreApplication::processEvents();
             sincePoll.restart();
+            sinceLastPoll = 0;
         }
     };
     return scanFolder(path, fajls, fajls_novi, aborted, onEntry);

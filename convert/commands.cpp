@@ -4,6 +4,8 @@
 #include "convert/jobscript.h"
 
 #include <QDebug>
+#include <QProcess>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,6 +62,22 @@ QString collapseSlashes(const QString &path)
     return result;
 }
 
+QString engineArguments(const QString &arguments)
+{
+    const QString cleaned = takeoutduplicatehash(takeoutspecial(arguments));
+    const bool plain = std::all_of(cleaned.cbegin(), cleaned.cend(), [](QChar c) {
+        return c == QLatin1Char(' ') || isShellLiteral(c);
+    });
+    if (plain)
+        return cleaned;
+    // Arguments from a preset file must not start a command of their own: split them
+    // into words (double quotes group) and quote each word.
+    QStringList words = QProcess::splitCommand(cleaned);
+    for (QString &word : words)
+        word = shellWord(word);
+    return words.join(QLatin1Char(' '));
+}
+
 QString engineCommand(const QString &engine, const QString &sourcePath, const QString &arguments,
                       const QString &outputPath)
 {
@@ -69,7 +87,7 @@ QString engineCommand(const QString &engine, const QString &sourcePath, const QS
     // Only the argument text is cleaned: the paths must reach the engine as they are on disk.
     const QString source = collapseSlashes(QLatin1Char('/') + sourcePath);
     return enginePart + QLatin1String("  -i ") + shellQuote(source) + QLatin1String(" -y ")
-           + takeoutduplicatehash(takeoutspecial(arguments)) + QLatin1Char(' ')
+           + engineArguments(arguments) + QLatin1Char(' ')
            + shellQuote(collapseSlashes(outputPath));
 }
 

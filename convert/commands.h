@@ -13,6 +13,10 @@ QString shellWord(const QString &path);
 // Collapses doubled slashes ("//" to "/"), which never changes the file a path names.
 QString collapseSlashes(const QString &path);
 
+// The engine arguments as they go on the line: the field marks removed and separator
+// pairs collapsed; arguments holding shell-special characters are split into words and
+// each word quoted.
+QString engineArguments(const QString &arguments);
 // The conversion engine line. engine is the engine path (a full path, or the bare
 // name followed by a blank), sourcePath the job entry's path (a "/" is put in front),
 // arguments the assigned engine arguments, outputPath the output file.

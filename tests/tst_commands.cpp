@@ -86,6 +86,7 @@ private slots:
     void engineCommandMatchesWholeLineCleaningForOrdinaryPaths();
     void engineCommandKeepsBareEngineNameAsIs();
     void engineCommandCleansOnlyTheArguments();
+    void presetArgumentsCannotStartACommand();
 
     void playerAndOpenerTextsForOrdinaryPaths();
 
@@ -198,6 +199,29 @@ void TestCommands::engineCommandCleansOnlyTheArguments()
     QCOMPARE(engineCommand(QStringLiteral("ffmpeg "), QStringLiteral("/in/*a|b\\\\c.mov"),
                            QStringLiteral("-vf *scale|=1//2"), QStringLiteral("/out/*a|b.MOV")),
              QStringLiteral("ffmpeg   -i \"/in/*a|b\\\\\\\\c.mov\" -y -vf scale=1/2 \"/out/*a|b.MOV\""));
+}
+
+void TestCommands::presetArgumentsCannotStartACommand()
+{
+    Sandbox sandbox;
+    const QString engine = sandbox.bin() + QStringLiteral("/engine");
+    const QString record = sandbox.path() + QStringLiteral("/calls");
+    QVERIFY(writeExactRecordingProgram(engine, record));
+    const QString arguments =
+        QStringLiteral("-an; touch pwned && $(touch pwned) `touch pwned` -metadata title=\"My Film\"");
+    QCOMPARE(runShell(engineCommand(engine, QStringLiteral("/in.mov"), arguments,
+                                    sandbox.path() + QStringLiteral("/out.MOV"))),
+             0);
+    const QList<QByteArrayList> calls = exactRecordedCalls(record);
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.first(),
+             encoded({QStringLiteral("-i"), QStringLiteral("/in.mov"), QStringLiteral("-y"),
+                      QStringLiteral("-an;"), QStringLiteral("touch"), QStringLiteral("pwned"),
+                      QStringLiteral("&&"), QStringLiteral("$(touch"), QStringLiteral("pwned)"),
+                      QStringLiteral("`touch"), QStringLiteral("pwned`"),
+                      QStringLiteral("-metadata"), QStringLiteral("title=My Film"),
+                      sandbox.path() + QStringLiteral("/out.MOV")}));
+    QVERIFY(!QFile::exists(sandbox.path() + QStringLiteral("/pwned")));
 }
 
 void TestCommands::playerAndOpenerTextsForOrdinaryPaths()
