@@ -42,8 +42,11 @@ int main(int argc, char *argv[])
     auto *splash = new QSplashScreen(QPixmap(QStringLiteral(":/splashform.png")),
                                      Qt::WindowStaysOnTopHint);
     splash->setAttribute(Qt::WA_DeleteOnClose);
-    splash->show();
-    QTimer::singleShot(3000, splash, &QSplashScreen::close);
+    // The window is shown first: without a window manager honouring the stays-on-top
+    // hint, the window shown last lies on top, and the splash must cover the window.
     window.show();
+    splash->show();
+    splash->raise();
+    QTimer::singleShot(3000, splash, &QSplashScreen::close);
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -52,6 +53,9 @@ std::vector<std::string> scanFolder(const QString &path, QStringList &fajls,
     qDebug() << "analyzing this folder.." << root;
 
     QSet<QString> found;
+    // goimali() walks the whole extension list, which grows with every ANALYZE; a tree
+    // holds few distinct suffixes, so each is judged once per scan.
+    QHash<QString, bool> known;
     QDirIterator it(root, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
@@ -62,7 +66,10 @@ std::vector<std::string> scanFolder(const QString &path, QStringList &fajls,
         if (!info.isFile())
             continue;
         const QString ext = info.suffix().toLower();
-        if (goimali(ext)) {
+        auto judged = known.constFind(ext);
+        if (judged == known.constEnd())
+            judged = known.insert(ext, goimali(ext));
+        if (judged.value()) {
             const QString filePath = it.filePath();
             fajls.append(filePath);
             fajls_novi.insert(filePath, ext);
@@ -90,18 +97,19 @@ void groupByExtension(const QStringList &extensions, const QStringList &fileList
     if (!lista.isEmpty() && lista.first().isEmpty())
         lista.removeFirst();
 
-    QMap<QString, QSet<QString>> byExtension;
+    // Sorting first makes duplicates neighbours, so no set of every path is needed.
+    QHash<QString, QStringList> byExtension;
     for (const QString &path : fileList) {
         const QString ext = fajls_novi.value(path);
         if (!ext.isEmpty())
-            byExtension[ext].insert(path);
+            byExtension[ext].append(path);
     }
 
     filtrirani.clear();
     for (const QString &ext : std::as_const(lista)) {
-        const QSet<QString> paths = byExtension.value(ext);
-        QStringList group(paths.cbegin(), paths.cend());
+        QStringList group = byExtension.take(ext);
         group.sort();
+        group.erase(std::unique(group.begin(), group.end()), group.end());
         filtrirani.append(group);
     }
 }

@@ -15,7 +15,7 @@ static bool isShellLiteral(QChar c)
         return false;
     const char ch = char(c.unicode());
     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')
-           || std::strchr("_@%+=:,./-", ch) != nullptr;
+           || (ch != '\0' && std::strchr("_@%+=:,./-", ch) != nullptr); // strchr finds the NUL
 }
 
 QString shellQuote(const QString &path)

@@ -9,6 +9,7 @@
 #include "convert/jobscript.h"
 #include "convert/outputnaming.h"
 #include "convert/settingscatalogue.h"
+#include "convert/videoplayer.h"
 #include "engine/deletewrongengine.h"
 #include "engine/getengine.h"
 #include "presets/dialogpresets.h"
@@ -43,10 +44,34 @@ const QString NoEngineDetail = QStringLiteral(
 const QString OpenLocationText = QStringLiteral("Open Location in Finder");
 const QString PlayText = QStringLiteral("Play");
 
-// The path part of a job entry: everything before the assignment marker.
-QString entryFilePath(const QString &entry)
+// A job entry is the file's path, followed by "|" + marker + "|" once a setting is
+// assigned. The path itself may hold "|", so the marker is the setting text the entry
+// ends with (the longest that fits), else the text after the second-to-last "|".
+struct JobEntry
 {
-    return entry.section(QLatin1Char('|'), 0, 0);
+    QString path;
+    QString marker; // empty when no setting is assigned
+};
+
+JobEntry splitEntry(const QString &entry, const QListWidget *settings)
+{
+    if (entry.size() < 2 || !entry.endsWith(QLatin1Char('|')))
+        return {entry, QString()};
+    const QString body = entry.chopped(1);
+    QStringList markers{Settings::Rewrap};
+    for (int i = 0; i < settings->count(); ++i)
+        markers.append(settings->item(i)->text());
+    QString known;
+    for (const QString &marker : std::as_const(markers)) {
+        if (marker.size() > known.size() && body.endsWith(QLatin1Char('|') + marker))
+            known = marker;
+    }
+    if (!known.isEmpty())
+        return {body.chopped(known.size() + 1), known};
+    const qsizetype bar = body.lastIndexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return {entry, QString()};
+    return {body.left(bar), body.mid(bar + 1)};
 }
 
 QString importStartFolder()
@@ -82,7 +107,7 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
             [this](QMediaPlayer::MediaStatus status) {
                 if (status == QMediaPlayer::EndOfMedia)
-                    on_videoPlayer_finished();
+                    emit ui->videoPlayer->finished();
             });
 
     ui->listView_2->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -281,7 +306,7 @@ void eksForm::on_pushButton_3_clicked()
             continue;
         qDebug() << j;
         groupSettings[g][j] = Settings::Default;
-        groupFiles[g][j] = entryFilePath(groupFiles[g][j]);
+        groupFiles[g][j] = splitEntry(groupFiles[g][j], ui->listWidget).path;
     }
     settingModel->setStringList(groupSettings[g]);
     ui->listView_3->update();
@@ -360,13 +385,14 @@ void eksForm::playfile(QString index)
     previewAudio->setVolume(ui->volumeSlider->value() / 100.0f);
     m_player->setAudioOutput(previewAudio);
     delete previous;
-    m_player->setSource(QUrl::fromLocalFile(index));
+    // "//tmp/x" would be read as a network path with the host "tmp".
+    m_player->setSource(QUrl::fromLocalFile(QDir::cleanPath(index)));
     m_player->play();
 }
 
 void eksForm::previewEntry(const QModelIndex &index)
 {
-    playfile(QLatin1Char('/') + entryFilePath(index.data().toString()));
+    playfile(QLatin1Char('/') + splitEntry(index.data().toString(), ui->listWidget).path);
 }
 
 void eksForm::on_listView_2_clicked(QModelIndex index)
@@ -401,7 +427,7 @@ void eksForm::ShowContextMenu(QPoint pos)
     const int j = ui->listView_2->currentIndex().row();
     if (g < 0 || j < 0 || g >= groupFiles.size() || j >= groupFiles[g].size())
         return;
-    const QString path = QLatin1Char('/') + entryFilePath(groupFiles[g][j]);
+    const QString path = QLatin1Char('/') + splitEntry(groupFiles[g][j], ui->listWidget).path;
 
     if (chosen == play) {
         const QString command = playerCommand(path);
@@ -448,7 +474,7 @@ void eksForm::on_pushButton_4_clicked()
     QStringList sources;
     for (const QStringList &files : std::as_const(groupFiles))
         for (const QString &entry : files)
-            sources.append(QLatin1Char('/') + entryFilePath(entry));
+            sources.append(QLatin1Char('/') + splitEntry(entry, ui->listWidget).path);
     OutputNames outputs(sources);
 
     QStringList notConverted;
@@ -456,8 +482,11 @@ void eksForm::on_pushButton_4_clicked()
     for (int g = 0; g < groupFiles.size(); ++g) {
         for (int j = 0; j < groupFiles[g].size(); ++j) {
             const QString entry = groupFiles[g][j];
-            const QString extension = Settings::outputExtension(entry);
-            const QString path = entryFilePath(entry);
+            const JobEntry parts = splitEntry(entry, ui->listWidget);
+            // Only the marker is read: a "*" in the file's own name is no preset field.
+            const QString extension = Settings::outputExtension(
+                parts.marker.isEmpty() ? QString() : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
+            const QString path = parts.path;
             groupFiles[g][j] = path;
 
             const QString setting = groupSettings.value(g).value(j);

@@ -1,6 +1,7 @@
 #include "convert/outputnaming.h"
 
 #include "app/pathhelpers.h"
+#include "convert/commands.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,21 @@ QString baseWithDot(const QString &name)
     return dot < 0 ? name : name.left(dot + 1);
 }
 
+// A name read from the file system, without the field marks "|" and "*". A backslash
+// is part of such a name, not a separator: turned into one it could lead the output
+// into another folder, or with ".." out of the destination. A component that the
+// removal would make "." or ".." keeps its marks for the same reason.
+QString cleanNames(const QString &relative)
+{
+    QStringList components = relative.split(QLatin1Char('/'));
+    for (QString &component : components) {
+        const QString cleaned = takeoutspecial(component);
+        if (cleaned != QLatin1String(".") && cleaned != QLatin1String(".."))
+            component = cleaned;
+    }
+    return collapseSlashes(components.join(QLatin1Char('/')));
+}
+
 } // namespace
 
 QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const QString &fajl,
@@ -31,8 +47,9 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
         destinationDir += QLatin1Char('/');
 
     // Empty for a folder that does not exist, which then matches no source entry.
-    const QString folder = takeoutduplicatehash(
-            QLatin1Char('/') + QDir(source.absolutePath()).canonicalPath() + QLatin1Char('/'));
+    const QString canonical = QDir(source.absolutePath()).canonicalPath();
+    const QString folder =
+            takeoutduplicatehash(QLatin1Char('/') + canonical + QLatin1Char('/'));
 
     QString matched;
     for (QString &entry : sourceDirs) {
@@ -45,20 +62,24 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
         }
     }
 
+    // Only the destination's own text is cleaned of backslashes; the rest are names.
+    const QString name = cleanNames(base + ekstenzija);
     if (matched.isEmpty())
-        return takeoutspecial(takeoutduplicatehash(destinationDir + base + ekstenzija));
+        return takeoutspecial(takeoutduplicatehash(destinationDir)) + name;
 
     QString parent = oddeliimeodpat2(matched);
     if (endsWithSeparator(parent))
         parent.chop(1);
     parent = oddeliimeodpat2(parent);
-    const QString relative = folder.mid(parent.size());
+    const QString literal = collapseSlashes(QLatin1Char('/') + canonical + QLatin1Char('/'));
+    const QString relative = literal.startsWith(parent) ? literal.mid(parent.size())
+                                                        : folder.mid(parent.size());
 
     // The folder is cleaned like the result, so that the output lands in a folder that exists
     // even when the source path holds "|" or "*".
-    const QString outputFolder =
-            takeoutspecial(takeoutduplicatehash(changehashdirection(destinationDir + relative)));
+    const QString outputFolder = collapseSlashes(
+            takeoutspecial(takeoutduplicatehash(changehashdirection(destinationDir)))
+            + cleanNames(relative) + QLatin1Char('/'));
     QDir().mkpath(outputFolder); // a failure shows later as a missing output
-    return takeoutspecial(takeoutduplicatehash(
-            changehashdirection(destinationDir + relative + QLatin1Char('/') + base + ekstenzija)));
+    return outputFolder + name;
 }

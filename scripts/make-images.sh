@@ -5,14 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/../resources"
 font=DejaVu-Sans-Bold
 
-# Logo, 3848 x 529: a film-strip mark and the product name.
+# Logo, 3848 x 529: a film-strip mark and the product name. The main window covers the
+# right end with a plain label of the same grey, so everything is drawn left of x=3000.
 convert -size 3848x529 xc:'#ebebeb' \
     -fill '#2d3e63' -draw 'roundrectangle 40,40 489,489 60,60' \
     -fill '#ebebeb' -draw 'rectangle 110,70 150,110 rectangle 110,190 150,230 rectangle 110,310 150,350 rectangle 110,430 150,460' \
     -fill '#ebebeb' -draw 'rectangle 380,70 420,110 rectangle 380,190 420,230 rectangle 380,310 420,350 rectangle 380,430 420,460' \
     -fill '#f2a03d' -draw 'polygon 200,160 200,370 330,265' \
-    -font "$font" -pointsize 300 -fill '#2d3e63' -annotate +580+360 'Orlenne Converter' \
-    -font DejaVu-Sans -pointsize 90 -fill '#6a6ea9' -annotate +600+480 'batch conversion for editors' \
+    -font "$font" -pointsize 232 -fill '#2d3e63' -annotate +570+340 'Orlenne Converter' \
+    -font DejaVu-Sans -pointsize 90 -fill '#6a6ea9' -annotate +590+470 'batch conversion for editors' \
     CONVERTER2-CROPPEDPNG.png
 
 # Drop area, 559 x 281: invites the user to drag files and folders onto the list.

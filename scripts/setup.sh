@@ -24,7 +24,8 @@ fail() {
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
     qt6-tools-dev libgl-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav xdg-utils)
-[ "$mode" = test ] && packages+=(xvfb xauth)
+# clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer.
+[ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -68,3 +69,34 @@ fi
 
 step "running the tests"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 || fail "tests"
+
+# The whole test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Leak reports from system libraries are suppressed in tests/lsan.supp; ours are not.
+sanitize="$top/build-sanitize"
+step "building with AddressSanitizer and UndefinedBehaviorSanitizer in $sanitize"
+cmake -S "$top" -B "$sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORLENNE_SANITIZE=ON \
+    >/dev/null || fail "cmake configure (sanitizers)"
+cmake --build "$sanitize" -j"$(nproc)" || fail "build (sanitizers)"
+
+step "running the tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+(cd "$sanitize" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+    LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure -j2) || fail "tests under the sanitizers"
+
+# The path helpers, the output naming and the shell quoting, fuzzed for a minute from the
+# seeds in fuzz/corpus (left as they are: new inputs go to the build folder).
+fuzz="$top/build-fuzz"
+step "building the fuzzer in $fuzz"
+clangxx=$(command -v clang++) || fail "clang++ not found"
+cmake -S "$top" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER="$clangxx" -DORLENNE_FUZZ=ON >/dev/null || fail "cmake configure (fuzzer)"
+cmake --build "$fuzz" -j"$(nproc)" --target fuzz_paths || fail "build (fuzzer)"
+
+step "fuzzing the path helpers, output naming and shell quoting for 60 s"
+rm -rf "$fuzz/corpus" "$fuzz/findings"
+mkdir -p "$fuzz/corpus" "$fuzz/findings" || fail "fuzzer folders"
+"$fuzz/fuzz/fuzz_paths" -max_total_time=60 -rss_limit_mb=2048 -max_len=256 -print_final_stats=1 \
+    -artifact_prefix="$fuzz/findings/" "$fuzz/corpus" "$top/fuzz/corpus" ||
+    fail "the fuzzer found a fault; the input is in $fuzz/findings/"
+step "all tests passed"

@@ -142,3 +142,17 @@ bool runFfmpeg(const QStringList &arguments)
                &status);
     return status == 0;
 }
+
+bool writeExactRecordingEngine(const QString &path, const QString &recordFile, int outputBytes,
+                               const QByteArray &before, const QByteArray &after)
+{
+    QByteArray script = "#!/bin/sh\n"
+                        "{ printf -- '--- call\\0'; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } >> '"
+                        + QFile::encodeName(recordFile) + "'\n"
+                        "for last in \"$@\"; do :; done\n"
+                        + before + "\n";
+    if (outputBytes >= 0)
+        script += "head -c " + QByteArray::number(outputBytes) + " /dev/zero > \"$last\"\n";
+    script += after + "\n";
+    return writeFile(path, script) && makeExecutable(path);
+}

@@ -78,3 +78,9 @@ QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 // Runs the real ffmpeg quietly (no stdin, overwrite allowed) with the given arguments;
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
+
+// An exact recording program (as writeExactRecordingProgram) that, after recording, runs
+// the shell text `before`, writes outputBytes bytes to its last argument when outputBytes
+// >= 0, then runs `after`. In both texts "$last" is the last argument.
+bool writeExactRecordingEngine(const QString &path, const QString &recordFile, int outputBytes,
+                               const QByteArray &before = {}, const QByteArray &after = {});

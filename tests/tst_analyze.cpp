@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+#include <QtTest/qtestspontaneevent.h>
 #include <unistd.h>
 
 namespace {
@@ -115,6 +116,7 @@ private slots:
     void folderWithDotInItsNameIsTakenForAFile();
     void fileEntryWithoutDotIsScannedAsAFolder();
     void droppedFileIsTakenWhateverItsExtension();
+    void droppedOddNameStillNamesTheFile();
     void upperCaseExtensionsJoinTheLowerCaseGroup();
     void fileDroppedAndInsideADroppedFolderOccursTwice();
     void extensionsOfTwoThreeAndFourLettersGiveCleanPaths();
@@ -291,6 +293,19 @@ void AnalyzeTest::droppedFileIsTakenWhateverItsExtension()
     QCOMPARE(results.at(0).files(QStringLiteral("mov")),
              QStringList{folder + QStringLiteral("/clip.mov")});
     QCOMPARE(results.at(0).sourcedirs, QStringList{entryOf(folder)});
+}
+
+void AnalyzeTest::droppedOddNameStillNamesTheFile()
+{
+    const QString odd = m_source + QStringLiteral("/take #2 100%?.mov");
+    QVERIFY(touch(odd));
+    MainWindow window;
+    dropPaths(window, {odd});
+
+    const QList<Analysis> results = analyze(window);
+    QCOMPARE(results.size(), 1);
+    QCOMPARE(results.at(0).files(QStringLiteral("mov")), QStringList{droppedPath(odd)});
+    QVERIFY(QFileInfo(QLatin1Char('/') + results.at(0).files(QStringLiteral("mov")).at(0)).isFile());
 }
 
 void AnalyzeTest::upperCaseExtensionsJoinTheLowerCaseGroup()
@@ -527,6 +542,7 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
     bool ranDuringScan = false;
     bool abortShown = false;
     bool barShown = false;
+    bool closeAccepted = true;
     QTimer::singleShot(0, &window, [&] {
         ranDuringScan = true;
         abortShown = abortButton->isVisible();
@@ -535,6 +551,11 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centreInWindow(analyzeButton));
         QTest::keyClick(&window, Qt::Key_Delete);
         dropPaths(window, {m_source});
+        // A close request from the window manager is refused.
+        QCloseEvent close;
+        QSpontaneKeyEvent::setSpontaneous(&close);
+        qApp->notify(&window, &close);
+        closeAccepted = close.isAccepted();
         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centreInWindow(abortButton));
     });
     QList<Analysis> results = analyze(window);
@@ -542,8 +563,11 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
     QVERIFY(ranDuringScan);
     QVERIFY(abortShown);
     QVERIFY(barShown);
-    QCOMPARE(analyzeClicks.size(), 0);
+    // Only the click that started the analysis.
+    QCOMPARE(analyzeClicks.size(), 1);
     QCOMPARE(list->count(), 1);
+    QVERIFY(!closeAccepted);
+    QVERIFY(window.isVisible());
     QCOMPARE(window.abortFlag, 1);
     QCOMPARE(results.size(), 1);
     QVERIFY(results.at(0).fileCount() > 0);
@@ -561,7 +585,7 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
 
     // Once the scan is over, the window takes input again.
     QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centreInWindow(analyzeButton));
-    QCOMPARE(analyzeClicks.size(), 1);
+    QCOMPARE(analyzeClicks.size(), 3);
     QCOMPARE(openForms().size(), 3);
 }
 

@@ -24,8 +24,8 @@
 
 namespace {
 
-const QString Success =
-    QStringLiteral("Success! All your files were converted! PLease check destination!");
+const QString Success
+    = QStringLiteral("Success! All your files were converted! PLease check destination!");
 const QByteArray JobScriptHeader = "# Start of the file:\n";
 const QByteArray Bom = "\xEF\xBB\xBF";
 
@@ -131,8 +131,7 @@ class EndToEndTest final : public QObject
 private:
     QTemporaryDir m_media;
 
-    template<typename T>
-    static T *child(eksForm &form, const char *name)
+    template <typename T> static T *child(eksForm &form, const char *name)
     {
         T *widget = form.findChild<T *>(QLatin1String(name));
         Q_ASSERT(widget);
@@ -168,9 +167,8 @@ private:
     static void clickExtension(eksForm &form, const QString &extension)
     {
         auto *view = child<QListView>(form, "listView");
-        const QModelIndexList rows = view->model()->match(view->model()->index(0, 0),
-                                                          Qt::DisplayRole, extension, 1,
-                                                          Qt::MatchExactly);
+        const QModelIndexList rows = view->model()->match(
+            view->model()->index(0, 0), Qt::DisplayRole, extension, 1, Qt::MatchExactly);
         QVERIFY2(!rows.isEmpty(), qPrintable(extension));
         view->scrollTo(rows.first());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -239,18 +237,20 @@ private:
     // Camera-like 4:2:0 clips with a tone.
     static QStringList clipInput(double seconds)
     {
-        return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-f"),
-                QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"),
-                QString::number(seconds), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+        return {QStringLiteral("-f"),       QStringLiteral("lavfi"),
+                QStringLiteral("-i"),       QStringLiteral("testsrc=size=320x240:rate=25"),
+                QStringLiteral("-f"),       QStringLiteral("lavfi"),
+                QStringLiteral("-i"),       QStringLiteral("sine=frequency=440:sample_rate=44100"),
+                QStringLiteral("-t"),       QString::number(seconds),
+                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
     }
 
     static QStringList videoOnlyInput(int frames)
     {
-        return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-frames:v"),
-                QString::number(frames), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+        return {QStringLiteral("-f"),        QStringLiteral("lavfi"),
+                QStringLiteral("-i"),        QStringLiteral("testsrc=size=320x240:rate=25"),
+                QStringLiteral("-frames:v"), QString::number(frames),
+                QStringLiteral("-pix_fmt"),  QStringLiteral("yuv420p")};
     }
 
 private slots:
@@ -259,10 +259,11 @@ private slots:
         if (!haveFfmpeg() || QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
             QSKIP("ffmpeg and ffprobe are needed for end-to-end runs");
         QVERIFY(m_media.isValid());
-        QVERIFY(runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc=size=64x64:rate=25"), QStringLiteral("-frames:v"),
-                           QStringLiteral("1"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-                           m_media.filePath(QStringLiteral("one.mov"))}));
+        QVERIFY(
+            runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                       QStringLiteral("testsrc=size=64x64:rate=25"), QStringLiteral("-frames:v"),
+                       QStringLiteral("1"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                       m_media.filePath(QStringLiteral("one.mov"))}));
     }
 
     void init()
@@ -283,7 +284,9 @@ private slots:
         QVERIFY(QDir().mkpath(src + QLatin1String("/audio")));
         QVERIFY(QDir().mkpath(out));
 
-        const auto at = [&src](const char *relative) { return src + QLatin1Char('/') + QLatin1String(relative); };
+        const auto at = [&src](const char *relative) {
+            return src + QLatin1Char('/') + QLatin1String(relative);
+        };
         QVERIFY(runFfmpeg(clipInput(0.4) + QStringList{at("day1/deep/b.mp4")}));
         QVERIFY(runFfmpeg(clipInput(0.4) + QStringList{at("c.avi")}));
         QVERIFY(runFfmpeg(clipInput(0.4)
@@ -316,7 +319,8 @@ private slots:
         chooseComboText(form, "comboBox", QStringLiteral("1080p/25 120"));
         apply(form);
         assign(form, QStringLiteral("mov"), {at("notes.mov")}, QStringLiteral("720x576 DV PAL"));
-        assign(form, QStringLiteral("mp4"), {at("day1/deep/b.mp4")}, QStringLiteral("720x576 DV PAL"));
+        assign(form, QStringLiteral("mp4"), {at("day1/deep/b.mp4")},
+               QStringLiteral("720x576 DV PAL"));
         assign(form, QStringLiteral("avi"), {at("c.avi")}, QStringLiteral("720x480 DV NTSC"));
         assign(form, QStringLiteral("mp4"), {at("day2/d.mp4")}, QStringLiteral("H.264"));
         assign(form, QStringLiteral("mp4"), {at("day1/deep/keep.mp4")},
@@ -346,18 +350,20 @@ private slots:
         QCOMPARE(answers.texts,
                  QStringList(QLatin1String("The Following Files were not converted :\n \n\n0-->")
                              + notMedia));
-        QCOMPARE(filesBelow(out),
-                 QStringList({QStringLiteral("src/audio/tone.MOV"), QStringLiteral("src/c.MOV"),
-                              QStringLiteral("src/day1/a.MOV"), QStringLiteral("src/day1/deep/b.MOV"),
-                              QStringLiteral("src/day1/deep/keep.mp4"), QStringLiteral("src/day2/d.MOV"),
-                              QStringLiteral("src/day2/e.MOV"), QStringLiteral("src/f.avi")}));
+        QCOMPARE(
+            filesBelow(out),
+            QStringList({QStringLiteral("src/audio/tone.MOV"), QStringLiteral("src/c.MOV"),
+                         QStringLiteral("src/day1/a.MOV"), QStringLiteral("src/day1/deep/b.MOV"),
+                         QStringLiteral("src/day1/deep/keep.mp4"), QStringLiteral("src/day2/d.MOV"),
+                         QStringLiteral("src/day2/e.MOV"), QStringLiteral("src/f.avi")}));
 
         const auto output = [&out](const char *relative) {
             return out + QLatin1String("/src/") + QLatin1String(relative);
         };
         expectVideo(output("day1/a.MOV"), QStringLiteral("dnxhd"), QSize(1920, 1080),
                     QStringLiteral("25/1"));
-        const QJsonObject dnxhdAudio = firstStream(probe(output("day1/a.MOV")), QStringLiteral("audio"));
+        const QJsonObject dnxhdAudio
+            = firstStream(probe(output("day1/a.MOV")), QStringLiteral("audio"));
         QCOMPARE(field(dnxhdAudio, "codec_name"), QStringLiteral("pcm_s16le"));
         QCOMPARE(field(dnxhdAudio, "sample_rate"), QStringLiteral("48000"));
         expectVideo(output("day1/deep/b.MOV"), QStringLiteral("dvvideo"), QSize(720, 576),
@@ -380,7 +386,10 @@ private slots:
         QCOMPARE(field(wavAudio, "bits_per_sample"), QStringLiteral("24"));
 
         const QJsonObject preset = probe(output("f.avi"));
-        QCOMPARE(preset.value(QLatin1String("format")).toObject().value(QLatin1String("format_name")).toString(),
+        QCOMPARE(preset.value(QLatin1String("format"))
+                     .toObject()
+                     .value(QLatin1String("format_name"))
+                     .toString(),
                  QStringLiteral("avi"));
         QCOMPARE(field(firstStream(preset, QStringLiteral("video")), "codec_name"),
                  QStringLiteral("mpeg4"));
@@ -390,13 +399,14 @@ private slots:
 
         // One entry per engine call in run order (the failed one too), then the report.
         const QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
-        const QStringList runOrder = {output("c.MOV"),     output("day1/a.MOV"),
-                                      notMedia,            output("day1/deep/b.MOV"),
-                                      output("day2/d.MOV"), output("f.avi"),
-                                      output("day2/e.MOV"), output("audio/tone.MOV")};
+        const QStringList runOrder
+            = {output("c.MOV"),           output("day1/a.MOV"),    notMedia,
+               output("day1/deep/b.MOV"), output("day2/d.MOV"),    output("f.avi"),
+               output("day2/e.MOV"),      output("audio/tone.MOV")};
         QCOMPARE(entries.size(), runOrder.size() + 1);
         for (int i = 0; i < runOrder.size(); ++i)
-            QVERIFY2(entries.at(i).endsWith(quoted(runOrder.at(i)) + '\n'), entries.at(i).constData());
+            QVERIFY2(entries.at(i).endsWith(quoted(runOrder.at(i)) + '\n'),
+                     entries.at(i).constData());
         const QString engine = base + QLatin1String("/VeltroanBatchConverter.app/engines/ffmpeg");
         QCOMPARE(entries.at(1),
                  engine.toUtf8() + "  -i " + quoted(at("day1/a.mov"))
@@ -420,23 +430,35 @@ private slots:
             QSize size;
             const char *rate;
         } rows[] = {
-            {"1080p/29.97 36", full, "2997/100"},   {"1080p/29.97 145", full, "2997/100"},
-            {"1080p/29.97 220", full, "2997/100"},  {"720/50 120", hd, "50/1"},
-            {"720/50 185", hd, "50/1"},             {"720p/25 60", hd, "25/1"},
-            {"720p/29.97 75", hd, "2997/100"},      {"720p/29.97 110", hd, "2997/100"},
-            {"720p/23.976 60", hd, "2997/125"},     {"720p/23.976 90", hd, "2997/125"},
-            {"720p/59.94 145", hd, "2997/50"},      {"720p/59.94 220", hd, "2997/50"},
-            {"1080p/24 36", full, "24/1"},          {"1080p/24 115", full, "24/1"},
-            {"1080p/24 175", full, "24/1"},         {"1080p/23.976 36", full, "2997/125"},
-            {"1080p/23.976 115", full, "2997/125"}, {"1080p/23.976 175", full, "2997/125"},
-            {"1080p/25 36", full, "25/1"},          {"1080p/25 120", full, "25/1"},
-            {"1080p/25 185", full, "25/1"},         {"1080i/50 120", full, "50/1"},
-            {"1080i/50 185", full, "50/1"},         {"1080i/59.94 145", full, "2997/50"},
+            {"1080p/29.97 36", full, "2997/100"},
+            {"1080p/29.97 145", full, "2997/100"},
+            {"1080p/29.97 220", full, "2997/100"},
+            {"720/50 120", hd, "50/1"},
+            {"720/50 185", hd, "50/1"},
+            {"720p/25 60", hd, "25/1"},
+            {"720p/29.97 75", hd, "2997/100"},
+            {"720p/29.97 110", hd, "2997/100"},
+            {"720p/23.976 60", hd, "2997/125"},
+            {"720p/23.976 90", hd, "2997/125"},
+            {"720p/59.94 145", hd, "2997/50"},
+            {"720p/59.94 220", hd, "2997/50"},
+            {"1080p/24 36", full, "24/1"},
+            {"1080p/24 115", full, "24/1"},
+            {"1080p/24 175", full, "24/1"},
+            {"1080p/23.976 36", full, "2997/125"},
+            {"1080p/23.976 115", full, "2997/125"},
+            {"1080p/23.976 175", full, "2997/125"},
+            {"1080p/25 36", full, "25/1"},
+            {"1080p/25 120", full, "25/1"},
+            {"1080p/25 185", full, "25/1"},
+            {"1080i/50 120", full, "50/1"},
+            {"1080i/50 185", full, "50/1"},
+            {"1080i/59.94 145", full, "2997/50"},
             {"1080i/59.94 220", full, "2997/50"},
         };
         for (const auto &row : rows)
-            QTest::newRow(row.label) << QString::fromLatin1(row.label) << row.size
-                                     << QString::fromLatin1(row.rate);
+            QTest::newRow(row.label)
+                << QString::fromLatin1(row.label) << row.size << QString::fromLatin1(row.rate);
     }
 
     void everyDnxhdVariantGivesAPlayableOutput()
@@ -449,7 +471,8 @@ private slots:
         const QString out = root(sandbox) + QLatin1String("/out");
         QVERIFY(QDir().mkpath(out));
         // Dropped on its own: the path arrives without its leading slash.
-        const QString source = QFileInfo(m_media.filePath(QStringLiteral("one.mov"))).canonicalFilePath();
+        const QString source
+            = QFileInfo(m_media.filePath(QStringLiteral("one.mov"))).canonicalFilePath();
 
         DialogAnswers answers(QMessageBox::Ok);
         eksForm form;
@@ -484,8 +507,8 @@ private slots:
         DialogAnswers answers(QMessageBox::Ok);
         eksForm form;
         show(form);
-        const Analysis analysis =
-            groupByExtension({src + QLatin1String("/A.avi"), src + QLatin1String("/A.mov")});
+        const Analysis analysis
+            = groupByExtension({src + QLatin1String("/A.avi"), src + QLatin1String("/A.mov")});
         form.receiveEXT(analysis.lista, analysis.filtrirani, {QLatin1String("file://") + src}, out);
         assign(form, QStringLiteral("avi"), {src + QLatin1String("/A.avi")},
                QStringLiteral("720x576 DV PAL"));
@@ -498,7 +521,8 @@ private slots:
         QCOMPARE(answers.texts, QStringList(Success));
         const QString first = out + QLatin1String("/src/A.MOV");
         const QString second = out + QLatin1String("/src/A_2.MOV");
-        QCOMPARE(filesBelow(out), QStringList({QStringLiteral("src/A.MOV"), QStringLiteral("src/A_2.MOV")}));
+        QCOMPARE(filesBelow(out),
+                 QStringList({QStringLiteral("src/A.MOV"), QStringLiteral("src/A_2.MOV")}));
         expectVideo(first, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
         expectVideo(second, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
         QCOMPARE(field(firstStream(probe(first), QStringLiteral("video")), "nb_frames"),
@@ -539,7 +563,8 @@ private slots:
         QCOMPARE(readFile(source), before);
         const QString renamed = folder + QLatin1String("/X_2.MOV");
         expectVideo(renamed, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
-        QCOMPARE(filesBelow(folder), QStringList({QStringLiteral("X.MOV"), QStringLiteral("X_2.MOV")}));
+        QCOMPARE(filesBelow(folder),
+                 QStringList({QStringLiteral("X.MOV"), QStringLiteral("X_2.MOV")}));
         const QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
         QCOMPARE(entries.size(), 2);
         QVERIFY(entries.at(0).endsWith(" " + quoted(renamed) + '\n'));
