@@ -485,7 +485,8 @@ void eksForm::on_pushButton_4_clicked()
             const JobEntry parts = splitEntry(entry, ui->listWidget);
             // Only the marker is read: a "*" in the file's own name is no preset field.
             const QString extension = Settings::outputExtension(
-                parts.marker.isEmpty() ? QString() : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
+                    parts.marker.isEmpty() ? QString()
+                                           : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
             const QString path = parts.path;
             groupFiles[g][j] = path;
 

@@ -94,7 +94,10 @@ private:
         return form;
     }
 
-    static void run(eksForm &form) { form.findChild<QPushButton *>(QStringLiteral("pushButton_4"))->click(); }
+    static void run(eksForm &form)
+    {
+        form.findChild<QPushButton *>(QStringLiteral("pushButton_4"))->click();
+    }
 
     static void installOpener(const Job &job)
     {
@@ -124,7 +127,11 @@ private:
     {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path)});
-        QDropEvent dropped(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent dropped(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton,
+                           Qt::NoModifier);
         QApplication::sendEvent(&window, &dropped);
     }
 
@@ -186,7 +193,8 @@ private slots:
         QVERIFY(copied);
         QCOMPARE(copySize, size);
         QCOMPARE(tail, QByteArray("tail"));
-        QVERIFY2(growthKiB < 50 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(growthKiB)));
+        QVERIFY2(growthKiB < 50 * 1024,
+                 qPrintable(QStringLiteral("peak grew by %1 KiB").arg(growthKiB)));
     }
 
     void destinationThatCannotBeCreatedReportsEveryOutput()
@@ -204,10 +212,12 @@ private slots:
         auto form = prepareForm(job, {"a.mov", "b.mov"}, {DvPalArguments, Settings::CopyOnly});
         run(*form);
 
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("a.MOV"), job.output("b.mov")})));
+        QCOMPARE(answers.texts,
+                 QStringList(reportText({job.output("a.MOV"), job.output("b.mov")})));
         QCOMPARE(readFile(blocker), QByteArray("not a folder"));
         verifySourcesIntact(job);
-        QVERIFY(readFile(job.sandbox.jobScript()).contains(reportText({job.output("a.MOV"), job.output("b.mov")}).toUtf8()));
+        QVERIFY(readFile(job.sandbox.jobScript())
+                    .contains(reportText({job.output("a.MOV"), job.output("b.mov")}).toUtf8()));
     }
 
     void destinationRemovedDuringTheRunCostsOnlyThatFile()
@@ -242,7 +252,8 @@ private slots:
         run(*form);
 
         QCOMPARE(exactRecordedCalls(job.record).size(), 2);
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("a.MOV"), job.output("b.MOV")})));
+        QCOMPARE(answers.texts,
+                 QStringList(reportText({job.output("a.MOV"), job.output("b.MOV")})));
         verifySourcesIntact(job);
     }
 
@@ -295,7 +306,8 @@ private slots:
         std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
         QVERIFY(form);
         QCOMPARE(form->groupFiles.size(), 1);
-        const QStringList settings{DvPalArguments, Settings::CopyOnly, DvPalArguments, DvPalArguments};
+        const QStringList settings{DvPalArguments, Settings::CopyOnly, DvPalArguments,
+                                   DvPalArguments};
         // Sorted: a, gone-copy, gone, z.
         for (int j = 0; j < settings.size(); ++j) {
             form->groupSettings[0][j] = settings[j];
@@ -307,7 +319,8 @@ private slots:
         answers.texts.clear();
         run(*form);
 
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("gone-copy.mov"), job.output("gone.MOV")})));
+        QCOMPARE(answers.texts,
+                 QStringList(reportText({job.output("gone-copy.mov"), job.output("gone.MOV")})));
         QCOMPARE(QFileInfo(job.output("a.MOV")).size(), qint64(5000));
         QCOMPARE(QFileInfo(job.output("z.MOV")).size(), qint64(5000));
         QVERIFY(!QFile::exists(job.output("gone-copy.mov")));
@@ -342,7 +355,8 @@ private slots:
         // Only the path is computed here: nothing may be written into the real home.
         const passwd *user = getpwuid(getuid());
         QVERIFY(user && user->pw_dir);
-        const QString expected = QFile::decodeName(user->pw_dir) + QLatin1String("/Desktop/log_file.txt");
+        const QString expected = QFile::decodeName(user->pw_dir)
+            + QLatin1String("/Desktop/log_file.txt");
         Sandbox sandbox;
         qputenv("HOME", QByteArray());
         QCOMPARE(jobScriptPath(), expected);
@@ -372,7 +386,8 @@ private slots:
     void unreadableSubfolderIsSkippedAndTheRestConverted()
     {
         if (geteuid() == 0)
-            QSKIP("root reads every folder whatever its permissions; an unreadable folder cannot be made");
+            QSKIP("root reads every folder whatever its permissions; an unreadable folder cannot "
+                  "be made");
         Job job;
         makeSources(job, {"a.mov"});
         const QString locked = job.source + QLatin1String("/locked");
@@ -384,7 +399,8 @@ private slots:
         DialogAnswers answers(QMessageBox::Ok);
         MainWindow window;
         std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
-        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(
+            locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(form);
         QCOMPARE(allFiles(*form), QStringList(job.source + QLatin1String("/a.mov")));
         verifySourcesIntact(job);
@@ -408,9 +424,10 @@ private slots:
         MainWindow window;
         std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
         QVERIFY(form);
-        QCOMPARE(allFiles(*form), QStringList({job.source + QLatin1String("/a.mov"),
-                                               job.source + QLatin1String("/day1/b.mov"),
-                                               job.source + QLatin1String("/day1/deeper/c.mov")}));
+        QCOMPARE(allFiles(*form),
+                 QStringList({job.source + QLatin1String("/a.mov"),
+                              job.source + QLatin1String("/day1/b.mov"),
+                              job.source + QLatin1String("/day1/deeper/c.mov")}));
         verifySourcesIntact(job);
     }
 

@@ -33,7 +33,8 @@ const QString NotConverted = QStringLiteral("The Following Files were not conver
 QList<Source> hostileSources()
 {
     const QString nearLimit = QString(246, QLatin1Char('n')) + QLatin1String(".mov");
-    const QString wideNearLimit = QString(82, QChar(0x65E5)) + QLatin1String(".mov"); // 246 + 4 bytes
+    const QString wideNearLimit = QString(82, QChar(0x65E5))
+        + QLatin1String(".mov"); // 246 + 4 bytes
     QList<Source> sources = {
         {"src/dq\"uote.mov"},
         {"src/sq'uote.mov"},
@@ -86,7 +87,8 @@ QList<Source> hostileSources()
 }
 
 // A name whose output would be 256 bytes long: "ts" becomes "MOV".
-const QString TooLong = QLatin1String("src/") + QString(252, QLatin1Char('L')) + QLatin1String(".ts");
+const QString TooLong = QLatin1String("src/") + QString(252, QLatin1Char('L'))
+    + QLatin1String(".ts");
 
 // The text cleaning of output names, for one path component: the field marks "|" and
 // "*" go, unless that would leave "." or "..".
@@ -216,9 +218,14 @@ private:
         QStringList excluded() const
         {
             // The toolkit and the sound server keep their caches and settings in HOME.
-            return {destination, record, record + QLatin1String(".first"), opened,
-                    root + QLatin1String("/gokipoki.txt"), sandbox.jobScript(),
-                    sandbox.home() + QLatin1String("/.cache"), sandbox.home() + QLatin1String("/.config")};
+            return {destination,
+                    record,
+                    record + QLatin1String(".first"),
+                    opened,
+                    root + QLatin1String("/gokipoki.txt"),
+                    sandbox.jobScript(),
+                    sandbox.home() + QLatin1String("/.cache"),
+                    sandbox.home() + QLatin1String("/.config")};
         }
     };
 
@@ -239,8 +246,9 @@ private:
         for (int i = 0; i < sources.size(); ++i) {
             const QString path = scene.root + QLatin1Char('/') + sources[i].relative;
             QVERIFY2(QDir().mkpath(QFileInfo(path).absolutePath()), qPrintable(printable(path)));
-            const QByteArray content =
-                clip.isEmpty() ? "media " + QByteArray::number(i) + ' ' + path.toUtf8() : clip;
+            const QByteArray content = clip.isEmpty()
+                ? "media " + QByteArray::number(i) + ' ' + path.toUtf8()
+                : clip;
             QVERIFY2(writeFile(path, content), qPrintable(printable(path)));
             scene.expectedOutputs.append(expectedOutput(scene.destination, sources[i]));
         }
@@ -272,10 +280,13 @@ private:
         auto *settings = child<QListWidget>(form, "listWidget");
         for (int g = 0; g < extensions->model()->rowCount(); ++g) {
             const QModelIndex index = extensions->model()->index(g, 0);
-            extensions->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-            QVERIFY(QMetaObject::invokeMethod(&form, "on_listView_clicked", Q_ARG(QModelIndex, index)));
+            extensions->selectionModel()->setCurrentIndex(index,
+                                                          QItemSelectionModel::ClearAndSelect);
+            QVERIFY(
+                QMetaObject::invokeMethod(&form, "on_listView_clicked", Q_ARG(QModelIndex, index)));
             files->selectAll();
-            const QList<QListWidgetItem *> items = settings->findItems(Settings::DvPal, Qt::MatchExactly);
+            const QList<QListWidgetItem *> items = settings->findItems(Settings::DvPal,
+                                                                       Qt::MatchExactly);
             QCOMPARE(items.size(), 1);
             settings->setCurrentItem(items.first());
             QVERIFY(QMetaObject::invokeMethod(&form, "on_listWidget_clicked",
@@ -307,10 +318,12 @@ private:
             QStringList found;
             for (const QStringList &group : std::as_const(form->groupFiles))
                 for (const QString &file : group)
-                    found.append(file.startsWith(QLatin1Char('/')) ? file : QLatin1Char('/') + file);
+                    found.append(file.startsWith(QLatin1Char('/')) ? file
+                                                                   : QLatin1Char('/') + file);
             for (const Source &source : std::as_const(scene.sources))
                 if (!found.contains(sourcePath(scene, source)))
-                    qWarning() << "not found by the analysis:" << printable(sourcePath(scene, source));
+                    qWarning() << "not found by the analysis:"
+                               << printable(sourcePath(scene, source));
             return form;
         }
         assignDvPalToEverything(*form);
@@ -335,7 +348,8 @@ private:
                      qPrintable("changed outside the destination: " + printable(it.key())));
         }
         QCOMPARE(after.size(), scene.before.size());
-        QDirIterator it(scene.root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator it(scene.root,
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             it.next();
@@ -377,7 +391,8 @@ private slots:
 
         QVERIFY(writeExactRecordingEngine(scene.sandbox.engines() + QLatin1String("/ffmpeg"),
                                           scene.record, 2000));
-        QVERIFY(writeExactRecordingProgram(scene.sandbox.bin() + QLatin1String("/open"), scene.opened));
+        QVERIFY(
+            writeExactRecordingProgram(scene.sandbox.bin() + QLatin1String("/open"), scene.opened));
         DialogAnswers answers(QMessageBox::Ok);
         std::unique_ptr<eksForm> form(runWholeProgram(scene, answers));
         QVERIFY(form);
@@ -391,9 +406,10 @@ private slots:
             QVERIFY(call.size() >= 4);
             QCOMPARE(call[0], QByteArray("-i"));
             QCOMPARE(call[2], QByteArray("-y"));
-            QCOMPARE(call.mid(3, call.size() - 4),
-                     QByteArrayList({"-s", "720x576", "-pix_fmt", "yuv420p", "-r", "25", "-vcodec",
-                                     "dvvideo", "-acodec", "pcm_s16le", "-ac", "2", "-ar", "48000"}));
+            QCOMPARE(
+                call.mid(3, call.size() - 4),
+                QByteArrayList({"-s", "720x576", "-pix_fmt", "yuv420p", "-r", "25", "-vcodec",
+                                "dvvideo", "-acodec", "pcm_s16le", "-ac", "2", "-ar", "48000"}));
             outputBySource.insert(call[1], call.last());
         }
         QCOMPARE(outputBySource.size(), scene.sources.size());
@@ -401,7 +417,8 @@ private slots:
             const QString source = sourcePath(scene, scene.sources[i]);
             // A dropped path keeps its ".." component: it names the same file.
             const QByteArray key = QFile::encodeName(source);
-            QVERIFY2(outputBySource.contains(key), qPrintable("not converted: " + printable(source)));
+            QVERIFY2(outputBySource.contains(key),
+                     qPrintable("not converted: " + printable(source)));
             QCOMPARE(QString::fromUtf8(outputBySource.value(key)), scene.expectedOutputs[i]);
         }
 
@@ -445,7 +462,62 @@ private slots:
             QVERIFY2(entries.contains(path) || entries.contains(path.mid(1)),
                      qPrintable(printable(path)));
         }
-        QCOMPARE(exactRecordedCalls(scene.opened), QList<QByteArrayList>({{QFile::encodeName(scene.sandbox.jobScript())}}));
+        QCOMPARE(exactRecordedCalls(scene.opened),
+                 QList<QByteArrayList>({{QFile::encodeName(scene.sandbox.jobScript())}}));
+    }
+
+    void fieldMarksInANameAreNotTakenForTheAssignedSetting()
+    {
+        Scene scene;
+        QVERIFY(QDir().mkpath(scene.root + QLatin1String("/src")));
+        const QStringList names{"a|b*c*d*e.mov", "p|x|*y*z.mov", "plain.mov"};
+        QStringList files;
+        for (const QString &name : names) {
+            files.append(scene.root + QLatin1String("/src/") + name);
+            QVERIFY(writeFile(files.last(), "media"));
+        }
+        QVERIFY(writeExactRecordingEngine(scene.sandbox.engines() + QLatin1String("/ffmpeg"),
+                                          scene.record, 2000));
+        QVERIFY(
+            writeExactRecordingProgram(scene.sandbox.bin() + QLatin1String("/open"), scene.opened));
+        DialogAnswers answers(QMessageBox::Ok);
+        eksForm form;
+        form.receiveEXT({QStringLiteral("mov")}, {files},
+                        {QLatin1String("file://") + scene.root + QLatin1String("/src")},
+                        scene.destination);
+        // A preset whose own arguments hold "|" too.
+        form.getentry(QStringLiteral("pan"), QStringLiteral("-vcodec copy -af pan=mono|c0=FL"),
+                      QStringLiteral("mkv"));
+        auto *settings = child<QListWidget>(form, "listWidget");
+        const QString preset = QStringLiteral("*PAN*-vcodec copy -af pan=mono|c0=FL*mkv");
+        QCOMPARE(settings->findItems(preset, Qt::MatchExactly).size(), 1);
+        auto *view = child<QListView>(form, "listView");
+        view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                                QItemSelectionModel::ClearAndSelect);
+        auto *fileList = child<QListView>(form, "listView_2");
+        for (int row = 0; row < 3; ++row) {
+            fileList->selectionModel()->clearSelection();
+            fileList->selectionModel()->select(fileList->model()->index(row, 0),
+                                               QItemSelectionModel::Select);
+            settings->setCurrentItem(
+                settings->findItems(row == 1 ? Settings::DvPal : preset, Qt::MatchExactly).first());
+            child<QPushButton>(form, "pushButton")->click();
+        }
+        child<QPushButton>(form, "pushButton_4")->click();
+
+        QCOMPARE(answers.texts,
+                 QStringList(QStringLiteral(
+                     "Success! All your files were converted! PLease check destination!")));
+        const QList<QByteArrayList> calls = exactRecordedCalls(scene.record);
+        QCOMPARE(calls.size(), 3);
+        const QString out = scene.destination + QLatin1String("/src/");
+        QCOMPARE(calls[0][1], QFile::encodeName(files[0]));
+        QCOMPARE(calls[0].last(), QFile::encodeName(out + "abcde.mkv"));
+        QCOMPARE(calls[1][1], QFile::encodeName(files[1]));
+        QCOMPARE(calls[1].last(), QFile::encodeName(out + "pxyz.MOV"));
+        QCOMPARE(calls[2][1], QFile::encodeName(files[2]));
+        QCOMPARE(calls[2].last(), QFile::encodeName(out + "plain.mkv"));
+        QCOMPARE(form.groupFiles[0], files);
     }
 
     void hostileNamesConvertWithTheRealEngine()
@@ -454,8 +526,8 @@ private slots:
             QSKIP("no ffmpeg on PATH");
         Scene scene;
         const QString clipPath = scene.root + QLatin1String("/clip-source.mkv");
-        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=0.12",
-                           "-c:v", "mpeg4", clipPath}));
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=0.12", "-c:v",
+                           "mpeg4", clipPath}));
         const QByteArray clip = readFile(clipPath);
         QVERIFY(clip.size() > 0);
         QVERIFY(QFile::remove(clipPath));
@@ -470,9 +542,11 @@ private slots:
         createSources(scene, sources, clip);
         if (QTest::currentTestFailed())
             return;
-        const QString engine = QFileInfo(QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))).canonicalFilePath();
+        const QString engine =
+            QFileInfo(QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))).canonicalFilePath();
         QVERIFY(QFile::link(engine, scene.sandbox.engines() + QLatin1String("/ffmpeg")));
-        QVERIFY(writeExactRecordingProgram(scene.sandbox.bin() + QLatin1String("/open"), scene.opened));
+        QVERIFY(
+            writeExactRecordingProgram(scene.sandbox.bin() + QLatin1String("/open"), scene.opened));
         DialogAnswers answers(QMessageBox::Ok);
         std::unique_ptr<eksForm> form(runWholeProgram(scene, answers));
         QVERIFY(form);
@@ -487,8 +561,9 @@ private slots:
         for (const QString &output : std::as_const(expectedFiles)) {
             int status = -1;
             const QByteArray probe = runProgram(QStringLiteral("ffprobe"),
-                                                {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                                 "stream=codec_name,width,height", "-of", "csv=p=0", output},
+                                                {"-v", "error", "-select_streams", "v:0",
+                                                 "-show_entries", "stream=codec_name,width,height",
+                                                 "-of", "csv=p=0", output},
                                                 &status);
             QCOMPARE(status, 0);
             QCOMPARE(probe.trimmed(), QByteArray("dvvideo,720,576"));
