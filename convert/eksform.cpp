@@ -232,6 +232,19 @@ int eksForm::selectedGroup() const
     return rows.isEmpty() ? 0 : rows.last().row();
 }
 
+QList<int> eksForm::selectedFileRows(int group) const
+{
+    // Rows are read before the models are reset, which clears the selection.
+    QList<int> rows;
+    if (!ui->listView_2->selectionModel())
+        return rows;
+    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes()) {
+        if (index.row() < groupFiles[group].size())
+            rows.append(index.row());
+    }
+    return rows;
+}
+
 void eksForm::on_listWidget_clicked(QModelIndex)
 {
     ui->comboBox->hide();
@@ -270,18 +283,13 @@ void eksForm::on_pushButton_clicked()
     mapa[tempo.toStdString()] = arguments.toStdString();
 
     const int g = selectedGroup();
-    if (g >= groupFiles.size() || !ui->listView_2->selectionModel())
+    if (g >= groupFiles.size())
         return;
     const bool rewrap = arguments == Settings::Rewrap;
     if (name.size() < 4 && !rewrap)
         return;
     const QString marker = rewrap ? arguments : name;
-    QList<int> rows;
-    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes())
-        rows.append(index.row());
-    for (const int j : std::as_const(rows)) {
-        if (j >= groupFiles[g].size())
-            continue;
+    for (const int j : selectedFileRows(g)) {
         const QString entry = groupFiles[g][j];
         if (entry.endsWith(QLatin1Char('|')))
             continue;
@@ -296,14 +304,9 @@ void eksForm::on_pushButton_clicked()
 void eksForm::on_pushButton_3_clicked()
 {
     const int g = selectedGroup();
-    if (g >= groupFiles.size() || !ui->listView_2->selectionModel())
+    if (g >= groupFiles.size())
         return;
-    QList<int> rows;
-    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes())
-        rows.append(index.row());
-    for (const int j : std::as_const(rows)) {
-        if (j >= groupFiles[g].size())
-            continue;
+    for (const int j : selectedFileRows(g)) {
         qDebug() << j;
         groupSettings[g][j] = Settings::Default;
         groupFiles[g][j] = splitEntry(groupFiles[g][j], ui->listWidget).path;

@@ -69,9 +69,9 @@ private slots:
     void on_listView_2_activated(QModelIndex index);
 
 private:
-    friend class EksFormTest;
 
     int selectedGroup() const;
+    QList<int> selectedFileRows(int group) const;
     void previewEntry(const QModelIndex &index);
 
 public:
