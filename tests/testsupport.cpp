@@ -2,12 +2,17 @@
 
 #include "app/modal.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 
 Sandbox::Sandbox() : m_oldCwd(QDir::currentPath()), m_oldHome(qgetenv("HOME")), m_oldPath(qgetenv("PATH"))
 {
@@ -45,17 +50,17 @@ bool makeExecutable(const QString &path)
                                            | QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
-bool writeRecordingProgram(const QString &path, const QString &recordFile, int outputBytes,
-                           int exitStatus)
+bool writeRecordingProgram(const QString &path, const QString &recordFile, Recording format,
+                           const StandIn &does)
 {
-    QByteArray script = "#!/bin/sh\n"
-                        "{ printf -- '--- call\\n'; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> '"
-                        + QFile::encodeName(recordFile) + "'\n";
-    if (outputBytes >= 0) {
-        script += "for last in \"$@\"; do :; done\n"
-                  "head -c " + QByteArray::number(outputBytes) + " /dev/zero > \"$last\"\n";
-    }
-    script += "exit " + QByteArray::number(exitStatus) + "\n";
+    const QByteArray end = format == Recording::Exact ? "\\0" : "\\n";
+    QByteArray script = "#!/bin/sh\n{ printf -- '--- call" + end + "'; for a in \"$@\"; do printf '%s"
+                        + end + "' \"$a\"; done; } >> '" + QFile::encodeName(recordFile) + "'\n"
+                        "for last in \"$@\"; do :; done\n"
+                        + does.before + "\n";
+    if (does.outputBytes >= 0)
+        script += "head -c " + QByteArray::number(does.outputBytes) + " /dev/zero > \"$last\"\n";
+    script += does.after + "\nexit " + QByteArray::number(does.exitStatus) + "\n";
     return writeFile(path, script) && makeExecutable(path);
 }
 
@@ -109,14 +114,6 @@ QByteArray runProgram(const QString &program, const QStringList &arguments, int 
     return process.readAllStandardOutput();
 }
 
-bool writeExactRecordingProgram(const QString &path, const QString &recordFile)
-{
-    const QByteArray script = "#!/bin/sh\n"
-                              "{ printf -- '--- call\\0'; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } >> '"
-                              + QFile::encodeName(recordFile) + "'\n";
-    return writeFile(path, script) && makeExecutable(path);
-}
-
 QList<QByteArrayList> exactRecordedCalls(const QString &recordFile)
 {
     QList<QByteArrayList> calls;
@@ -143,16 +140,30 @@ bool runFfmpeg(const QStringList &arguments)
     return status == 0;
 }
 
-bool writeExactRecordingEngine(const QString &path, const QString &recordFile, int outputBytes,
-                               const QByteArray &before, const QByteArray &after)
+bool dropData(QWidget *target, QMimeData *data)
 {
-    QByteArray script = "#!/bin/sh\n"
-                        "{ printf -- '--- call\\0'; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } >> '"
-                        + QFile::encodeName(recordFile) + "'\n"
-                        "for last in \"$@\"; do :; done\n"
-                        + before + "\n";
-    if (outputBytes >= 0)
-        script += "head -c " + QByteArray::number(outputBytes) + " /dev/zero > \"$last\"\n";
-    script += after + "\n";
-    return writeFile(path, script) && makeExecutable(path);
+    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+bool dropPaths(QWidget *target, const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    QMimeData data;
+    data.setUrls(urls);
+    return dropData(target, &data);
+}
+
+bool touchFile(const QString &path, const QByteArray &content)
+{
+    return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, content);
 }

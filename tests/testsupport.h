@@ -37,11 +37,28 @@ bool writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);
 bool makeExecutable(const QString &path);
 
-// Writes a shell script at path that appends each of its arguments, one per line
-// after a "--- call" line, to recordFile; then, when outputBytes >= 0, writes that
-// many bytes to its last argument; then exits with exitStatus.
-bool writeRecordingProgram(const QString &path, const QString &recordFile, int outputBytes = -1,
-                           int exitStatus = 0);
+// What a stand-in program does after recording its arguments. In `before` and `after`
+// (shell text) "$last" is the program's last argument.
+struct StandIn
+{
+    StandIn(int outputBytes = -1, int exitStatus = 0, QByteArray before = {}, QByteArray after = {})
+        : outputBytes(outputBytes), exitStatus(exitStatus), before(std::move(before)),
+          after(std::move(after))
+    {
+    }
+    int outputBytes;   // when >= 0, that many bytes are written to the last argument
+    int exitStatus;
+    QByteArray before; // run before the output is written
+    QByteArray after;  // run after it (may exit with a status of its own)
+};
+enum class Recording {
+    Lines, // each argument on a line after a "--- call" line: read with recordedCalls
+    Exact, // each argument NUL-ended after a "--- call" field, line feeds kept: exactRecordedCalls
+};
+// Writes a stand-in program at path that records each call's arguments in recordFile,
+// then does what `does` says.
+bool writeRecordingProgram(const QString &path, const QString &recordFile,
+                           Recording format = Recording::Lines, const StandIn &does = {});
 // The argument lists of every call recorded by a recording program.
 QList<QStringList> recordedCalls(const QString &recordFile);
 
@@ -69,9 +86,6 @@ bool haveFfmpeg();
 // Runs a program and returns its standard output (empty on failure).
 QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
 
-// Like writeRecordingProgram, but records every argument byte for byte, each ended by a
-// NUL byte after a "--- call" marker, so arguments holding line feeds survive.
-bool writeExactRecordingProgram(const QString &path, const QString &recordFile);
 // The raw argument lists of every call recorded by an exact recording program.
 QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 
@@ -79,8 +93,13 @@ QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
 
-// An exact recording program (as writeExactRecordingProgram) that, after recording, runs
-// the shell text `before`, writes outputBytes bytes to its last argument when outputBytes
-// >= 0, then runs `after`. In both texts "$last" is the last argument.
-bool writeExactRecordingEngine(const QString &path, const QString &recordFile, int outputBytes,
-                               const QByteArray &before = {}, const QByteArray &after = {});
+class QMimeData;
+class QWidget;
+// Drops the data onto the widget as the file manager would: a drag entry, then the drop
+// (the toolkit hands a drop only to a widget that accepted the entry). True when the
+// drop was accepted.
+bool dropData(QWidget *target, QMimeData *data);
+// Drops the URLs of the given local paths.
+bool dropPaths(QWidget *target, const QStringList &paths);
+// Writes a small file, creating its folders first.
+bool touchFile(const QString &path, const QByteArray &content = "media");

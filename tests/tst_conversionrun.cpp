@@ -3,9 +3,6 @@
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
 
-#include <QLabel>
-#include <QListView>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,38 +20,40 @@ class ConversionRunTest final : public QObject
     Q_OBJECT
 
 private:
-    // A form over the files of one folder, every file given the setting of `settings`.
+    // Files of one folder converted into "out" by a stand-in engine, with a stand-in
+    // opener; every modal dialog is answered with OK.
     struct Job
     {
         Sandbox sandbox;
         QString source = sandbox.path() + "/footage";
         QString destination = sandbox.path() + "/out";
         QString record = sandbox.path() + "/engine-calls";
-    };
+        DialogAnswers answers{QMessageBox::Ok};
+        eksForm form;
 
-    static void setUp(eksForm &form, Job &job, const QStringList &names, const QStringList &settings)
-    {
-        QDir().mkpath(job.source);
-        QDir().mkpath(job.destination);
-        QStringList files;
-        for (const QString &name : names) {
-            files.append(job.source + "/" + name);
-            QVERIFY(writeFile(files.last(), QByteArray(100, 's')));
+        explicit Job(const StandIn &engine = {2000})
+        {
+            writeRecordingProgram(sandbox.engines() + "/ffmpeg", record, Recording::Lines, engine);
+            writeRecordingProgram(sandbox.bin() + "/open", sandbox.path() + "/opened");
         }
-        form.receiveEXT({"mov"}, {files}, {"file://" + job.source}, job.destination);
-        form.groupSettings[0] = settings;
-        for (int j = 0; j < settings.size(); ++j)
-            if (settings[j] != Settings::Default)
-                form.groupFiles[0][j] += "|" + settings[j] + "|";
-    }
-
-    static void run(eksForm &form) { form.findChild<QPushButton *>("pushButton_4")->click(); }
-
-    static QList<QByteArray> jobScriptEntries(const Job &job)
-    {
-        const QByteArray script = readFile(job.sandbox.jobScript());
-        return script.split('\n');
-    }
+        // Every file given the setting of `settings`.
+        void setUp(const QStringList &names, const QStringList &settings)
+        {
+            QDir().mkpath(source);
+            QDir().mkpath(destination);
+            QStringList files;
+            for (const QString &name : names) {
+                files.append(source + "/" + name);
+                writeFile(files.last(), QByteArray(100, 's'));
+            }
+            form.receiveEXT({"mov"}, {files}, {"file://" + source}, destination);
+            form.groupSettings[0] = settings;
+            for (int j = 0; j < settings.size(); ++j)
+                if (settings[j] != Settings::Default)
+                    form.groupFiles[0][j] += "|" + settings[j] + "|";
+        }
+        void run() { form.findChild<QPushButton *>("pushButton_4")->click(); }
+    };
 
 private slots:
     void reportListsEveryMissingOutputInRunOrder()
@@ -98,14 +97,9 @@ private slots:
     void runCallsTheEngineAndLogsExactlyWhatRan()
     {
         Job job;
-        QVERIFY(writeRecordingProgram(job.sandbox.engines() + "/ffmpeg", job.record, 2000));
-        QVERIFY(writeRecordingProgram(job.sandbox.bin() + "/open", job.sandbox.path() + "/opened"));
-        DialogAnswers answers(QMessageBox::Ok);
-        eksForm form;
-        setUp(form, job, {"clip.mov", "keep.mov", "copy.mov"},
-              {DvPalArguments, Settings::Default, Settings::CopyOnly});
-        auto *bar = form.findChild<QProgressBar *>("progressBar");
-        run(form);
+        job.setUp({"clip.mov", "keep.mov", "copy.mov"},
+                  {DvPalArguments, Settings::Default, Settings::CopyOnly});
+        job.run();
 
         const QString out = job.destination + "/footage/clip.MOV";
         const QList<QStringList> calls = recordedCalls(job.record);
@@ -118,7 +112,7 @@ private slots:
                                 + "/clip.mov\" -y " + DvPalArguments + " \"" + out + "\"";
         QCOMPARE(readFile(job.sandbox.jobScript()),
                  "# Start of the file:\n" + Bom + command.toUtf8() + "\n" + Bom + Success.toUtf8() + "\n");
-        QCOMPARE(answers.texts, QStringList(Success));
+        QCOMPARE(job.answers.texts, QStringList(Success));
         QCOMPARE(recordedCalls(job.sandbox.path() + "/opened"),
                  QList<QStringList>({{job.sandbox.jobScript()}}));
 
@@ -126,42 +120,33 @@ private slots:
         // conversion moved the bar.
         QCOMPARE(readFile(job.destination + "/footage/copy.mov"), QByteArray(100, 's'));
         QVERIFY(!QFile::exists(job.destination + "/footage/keep.MOV"));
-        QCOMPARE(bar->value(), 100);
-        QCOMPARE(form.groupFiles[0], QStringList({job.source + "/clip.mov", job.source + "/keep.mov",
+        QCOMPARE(job.form.findChild<QProgressBar *>("progressBar")->value(), 100);
+        QCOMPARE(job.form.groupFiles[0], QStringList({job.source + "/clip.mov", job.source + "/keep.mov",
                                                   job.source + "/copy.mov"}));
     }
 
     void failedConversionsAndCopiesAreReported()
     {
-        Job job;
         // Exits non-zero after writing a large output: the output is not trusted.
-        QVERIFY(writeRecordingProgram(job.sandbox.engines() + "/ffmpeg", job.record, 5000, 1));
-        QVERIFY(writeRecordingProgram(job.sandbox.bin() + "/open", job.sandbox.path() + "/opened"));
-        DialogAnswers answers(QMessageBox::Ok);
-        eksForm form;
-        setUp(form, job, {"a.mov", "b.mov", "gone.mov"},
-              {DvPalArguments, DvPalArguments, Settings::CopyOnly});
+        Job job(StandIn(5000, 1));
+        job.setUp({"a.mov", "b.mov", "gone.mov"}, {DvPalArguments, DvPalArguments, Settings::CopyOnly});
         QVERIFY(QFile::remove(job.source + "/gone.mov"));
-        run(form);
+        job.run();
 
         const QString report = "The Following Files were not converted :\n \n\n\n\n0-->"
                                + job.destination + "/footage/a.MOV\n1-->" + job.destination
                                + "/footage/b.MOV\n2-->" + job.destination + "/footage/gone.mov";
-        QCOMPARE(answers.texts, QStringList(report));
+        QCOMPARE(job.answers.texts, QStringList(report));
         QVERIFY(readFile(job.sandbox.jobScript()).endsWith(Bom + report.toUtf8() + "\n"));
     }
 
     void shortOutputIsReportedAndSecondRunAppends()
     {
-        Job job;
-        QVERIFY(writeRecordingProgram(job.sandbox.engines() + "/ffmpeg", job.record, 1999));
-        QVERIFY(writeRecordingProgram(job.sandbox.bin() + "/open", job.sandbox.path() + "/opened"));
-        DialogAnswers answers(QMessageBox::Ok);
-        eksForm form;
-        setUp(form, job, {"a.mov"}, {DvPalArguments});
-        run(form);
-        QVERIFY(answers.texts.last().endsWith("0-->" + job.destination + "/footage/a.MOV"));
-        run(form);
+        Job job(StandIn(1999));
+        job.setUp({"a.mov"}, {DvPalArguments});
+        job.run();
+        QVERIFY(job.answers.texts.last().endsWith("0-->" + job.destination + "/footage/a.MOV"));
+        job.run();
         const QByteArray script = readFile(job.sandbox.jobScript());
         QCOMPARE(script.count("# Start of the file:"), 1);
         QCOMPARE(script.count(Bom), 4);
@@ -170,10 +155,7 @@ private slots:
     void collidingOutputsGetFreeNamesAndSourcesStayIntact()
     {
         Job job;
-        QVERIFY(writeRecordingProgram(job.sandbox.engines() + "/ffmpeg", job.record, 2000));
-        QVERIFY(writeRecordingProgram(job.sandbox.bin() + "/open", job.sandbox.path() + "/opened"));
-        DialogAnswers answers(QMessageBox::Ok);
-        eksForm form;
+        eksForm &form = job.form;
         // The destination is the source folder itself: X.MOV would be written onto its source.
         QDir().mkpath(job.source);
         QVERIFY(writeFile(job.source + "/A.mov", "a"));
@@ -186,14 +168,14 @@ private slots:
         for (QStringList &files : form.groupFiles)
             for (QString &file : files)
                 file += "|x|";
-        run(form);
+        job.run();
 
-        QCOMPARE(answers.texts, QStringList(Success));
-        const QList<QStringList> calls = recordedCalls(job.record);
-        QCOMPARE(calls.size(), 3);
-        QCOMPARE(calls[0].last(), job.source + "/A.MOV");
-        QCOMPARE(calls[1].last(), job.source + "/A_2.MOV");
-        QCOMPARE(calls[2].last(), job.source + "/X_2.MOV");
+        QCOMPARE(job.answers.texts, QStringList(Success));
+        QStringList outputs;
+        for (const QStringList &call : recordedCalls(job.record))
+            outputs.append(call.last());
+        QCOMPARE(outputs, QStringList({job.source + "/A.MOV", job.source + "/A_2.MOV",
+                                       job.source + "/X_2.MOV"}));
         QCOMPARE(readFile(job.source + "/X.MOV"), QByteArray("x"));
         QCOMPARE(readFile(job.source + "/A.mov"), QByteArray("a"));
         QVERIFY(readFile(job.sandbox.jobScript()).contains((job.source + "/A_2.MOV").toUtf8()));
@@ -201,18 +183,20 @@ private slots:
 
     void smallEngineFileIsRemovedAndTheRunDoesNotStart()
     {
-        Job job;
-        QVERIFY(writeFile(job.sandbox.engines() + "/ffmpeg", QByteArray()));
+        Sandbox sandbox;
+        QVERIFY(writeFile(sandbox.engines() + "/ffmpeg", QByteArray()));
         DialogAnswers answers(QMessageBox::No);
         eksForm form; // its cleanup removes the empty engine
+        QVERIFY(writeFile(sandbox.path() + "/a.mov", QByteArray(100, 's')));
+        form.receiveEXT({"mov"}, {{sandbox.path() + "/a.mov"}}, {}, sandbox.path() + "/out");
+        form.groupSettings[0][0] = DvPalArguments;
+        form.groupFiles[0][0] += "|" + DvPalArguments + "|";
         answers.texts.clear();
-        setUp(form, job, {"a.mov"}, {DvPalArguments});
-        answers.texts.clear();
-        run(form);
+        form.findChild<QPushButton *>("pushButton_4")->click();
         QCOMPARE(answers.texts, QStringList(QStringLiteral(
             "Conversion Engine not Found! You need to download Conversion Engine Binary!(i.e.ffmpeg,sox etc.)")));
-        QVERIFY(!QFile::exists(job.sandbox.jobScript()));
-        QVERIFY(!QFile::exists(job.sandbox.engines() + "/ffmpeg"));
+        QVERIFY(!QFile::exists(sandbox.jobScript()));
+        QVERIFY(!QFile::exists(sandbox.engines() + "/ffmpeg"));
     }
 };
 

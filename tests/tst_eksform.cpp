@@ -20,57 +20,65 @@ class EksFormTest final : public QObject
     Q_OBJECT
 
 private:
-    template<typename T>
-    static T *child(eksForm &form, const char *name)
+    // A form in its own sandbox whose questions are answered No.
+    struct Fixture
     {
-        T *widget = form.findChild<T *>(QLatin1String(name));
-        Q_ASSERT(widget);
-        return widget;
-    }
+        Sandbox sandbox;
+        DialogAnswers answers{QMessageBox::No};
+        eksForm form;
 
-    // Three mov files and two avi files, delivered as ANALYZE delivers them.
-    static void deliver(eksForm &form)
-    {
-        form.receiveEXT({QStringLiteral("avi"), QStringLiteral("mov")},
-                        {{QStringLiteral("/s/a1.avi"), QStringLiteral("/s/a2.avi")},
-                         {QStringLiteral("/s/m1.mov"), QStringLiteral("/s/m2.mov"),
-                          QStringLiteral("/s/m3.mov"), QStringLiteral("/s/m4.mov")}},
-                        {QStringLiteral("file:///s")}, QStringLiteral("/out"));
-    }
+        template<typename T>
+        T *child(const char *name)
+        {
+            T *widget = form.findChild<T *>(QLatin1String(name));
+            Q_ASSERT(widget);
+            return widget;
+        }
 
-    static void clickExtension(eksForm &form, int row)
-    {
-        auto *view = child<QListView>(form, "listView");
-        const QModelIndex index = view->model()->index(row, 0);
-        view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        QMetaObject::invokeMethod(&form, "on_listView_clicked", Q_ARG(QModelIndex, index));
-    }
+        // Two avi files and four mov files, delivered as ANALYZE delivers them.
+        void deliver()
+        {
+            form.receiveEXT({QStringLiteral("avi"), QStringLiteral("mov")},
+                            {{QStringLiteral("/s/a1.avi"), QStringLiteral("/s/a2.avi")},
+                             {QStringLiteral("/s/m1.mov"), QStringLiteral("/s/m2.mov"),
+                              QStringLiteral("/s/m3.mov"), QStringLiteral("/s/m4.mov")}},
+                            {QStringLiteral("file:///s")}, QStringLiteral("/out"));
+        }
 
-    static void selectFiles(eksForm &form, const QList<int> &rows)
-    {
-        auto *view = child<QListView>(form, "listView_2");
-        view->selectionModel()->clearSelection();
-        for (int row : rows)
-            view->selectionModel()->select(view->model()->index(row, 0),
-                                           QItemSelectionModel::Select);
-    }
+        void clickExtension(int row)
+        {
+            auto *view = child<QListView>("listView");
+            const QModelIndex index = view->model()->index(row, 0);
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+            QMetaObject::invokeMethod(&form, "on_listView_clicked", Q_ARG(QModelIndex, index));
+        }
 
-    static void chooseSetting(eksForm &form, const QString &text)
-    {
-        auto *list = child<QListWidget>(form, "listWidget");
-        const QList<QListWidgetItem *> items = list->findItems(text, Qt::MatchExactly);
-        QVERIFY2(!items.isEmpty(), qPrintable(text));
-        list->setCurrentItem(items.first());
-        QMetaObject::invokeMethod(&form, "on_listWidget_clicked",
-                                  Q_ARG(QModelIndex, list->currentIndex()));
-    }
+        void chooseSetting(const QString &text)
+        {
+            auto *list = child<QListWidget>("listWidget");
+            const QList<QListWidgetItem *> items = list->findItems(text, Qt::MatchExactly);
+            QVERIFY2(!items.isEmpty(), qPrintable(text));
+            list->setCurrentItem(items.first());
+            QMetaObject::invokeMethod(&form, "on_listWidget_clicked",
+                                      Q_ARG(QModelIndex, list->currentIndex()));
+        }
 
-    static void apply(eksForm &form) { child<QPushButton>(form, "pushButton")->click(); }
+        // Selects the given rows of the shown group and presses the button (APPLY).
+        void press(const QList<int> &rows, const char *button = "pushButton")
+        {
+            auto *view = child<QListView>("listView_2");
+            view->selectionModel()->clearSelection();
+            for (int row : rows)
+                view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+            child<QPushButton>(button)->click();
+        }
+        void apply(const QList<int> &rows) { press(rows); }
 
-    static int countItems(eksForm &form, const QString &text)
-    {
-        return int(child<QListWidget>(form, "listWidget")->findItems(text, Qt::MatchExactly).size());
-    }
+        int countItems(const QString &text)
+        {
+            return int(child<QListWidget>("listWidget")->findItems(text, Qt::MatchExactly).size());
+        }
+    };
 
 private slots:
     void init()
@@ -81,53 +89,33 @@ private slots:
 
     void receivingAnalysisSetsEveryFileToDefaultAndShowsFirstGroup()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-
-        QCOMPARE(form.groupSettings,
-                 QVector<QStringList>({QStringList(2, Settings::Default),
-                                       QStringList(4, Settings::Default)}));
-        QCOMPARE(form.destinationDir, QStringLiteral("/out"));
-        auto *extensions = child<QListView>(form, "listView");
-        QCOMPARE(extensions->currentIndex().row(), 0);
-        QVERIFY(extensions->selectionModel()->isRowSelected(0, QModelIndex()));
-        QCOMPARE(form.fileModel->stringList(),
+        Fixture f;
+        f.deliver();
+        QCOMPARE(f.form.groupSettings,
+                 QVector<QStringList>({QStringList(2, Settings::Default), QStringList(4, Settings::Default)}));
+        QCOMPARE(f.form.destinationDir, QStringLiteral("/out"));
+        QCOMPARE(f.child<QListView>("listView")->currentIndex().row(), 0);
+        QCOMPARE(f.form.fileModel->stringList(),
                  QStringList({QStringLiteral("/s/a1.avi"), QStringLiteral("/s/a2.avi")}));
-        QCOMPARE(child<QListView>(form, "listView_2")->selectionMode(),
-                 QAbstractItemView::ExtendedSelection);
-        QVERIFY(child<QLabel>(form, "label_3")->isHidden());
-        QVERIFY(child<QCheckBox>(form, "checkBox")->isHidden());
-        QVERIFY(child<QListWidget>(form, "listWidget")->currentItem());
+        QVERIFY(f.child<QLabel>("label_3")->isHidden());
+        QVERIFY(f.child<QCheckBox>("checkBox")->isHidden());
     }
 
-    void presetsShorterThanThreeCharactersAreSkipped()
+    void everyDeliveryAppendsPresetsAndH264Again()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        QVERIFY(writeFile(sandbox.bundle() + "/presets.txt", "*\n**\n***\n*DNX*-vcodec dnxhd*MOV\n"));
-        eksForm form;
-        deliver(form);
-        QCOMPARE(countItems(form, "*"), 0);
-        QCOMPARE(countItems(form, "**"), 0);
-        QCOMPARE(countItems(form, "***"), 1);
-        QCOMPARE(countItems(form, "*DNX*-vcodec dnxhd*MOV"), 1);
-    }
-
-    void secondDeliveryAppendsPresetsAndH264Again()
-    {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        QVERIFY(writeFile(sandbox.bundle() + "/presets.txt", "*P*-an*wav\n"));
-        eksForm form;
-        const int builtIn = child<QListWidget>(form, "listWidget")->count();
-        deliver(form);
-        deliver(form);
-        // No ./ffmpeg in the working folder: the probe fails and "H.264" is offered.
-        QCOMPARE(countItems(form, Settings::H264), 2);
-        QCOMPARE(countItems(form, "*P*-an*wav"), 2);
-        QCOMPARE(child<QListWidget>(form, "listWidget")->count(), builtIn + 4);
+        Fixture f;
+        QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n*P*-an*wav\n"));
+        const int builtIn = f.child<QListWidget>("listWidget")->count();
+        f.deliver();
+        f.deliver();
+        // Lines shorter than three characters are skipped. No ./ffmpeg in the working
+        // folder: the probe fails and "H.264" is offered.
+        QCOMPARE(f.countItems("*"), 0);
+        QCOMPARE(f.countItems("**"), 0);
+        QCOMPARE(f.countItems("***"), 2);
+        QCOMPARE(f.countItems("*P*-an*wav"), 2);
+        QCOMPARE(f.countItems(Settings::H264), 2);
+        QCOMPARE(f.child<QListWidget>("listWidget")->count(), builtIn + 6);
     }
 
     void emptyOrMissingEnginesFolderAsksForAnEngine_data()
@@ -143,43 +131,36 @@ private slots:
     {
         QFETCH(QString, layout);
         QFETCH(bool, asks);
-        Sandbox sandbox;
+        Fixture f;
         if (layout == "missing")
-            QVERIFY(QDir(sandbox.engines()).removeRecursively());
+            QVERIFY(QDir(f.sandbox.engines()).removeRecursively());
         if (layout == "engine")
-            QVERIFY(writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/rec"));
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        QCOMPARE(answers.texts.contains(QStringLiteral(
+            QVERIFY(writeRecordingProgram(f.sandbox.engines() + "/ffmpeg", f.sandbox.path() + "/rec"));
+        f.deliver();
+        QCOMPARE(f.answers.texts.contains(QStringLiteral(
                      "Conversion Engine not Found! You need to download Conversion Engine "
                      "Binary!(i.e.ffmpeg,sox etc.)")),
                  asks);
         if (!asks)
-            QVERIFY(!child<QPushButton>(form, "pushButton_5")->isHidden());
+            QVERIFY(!f.child<QPushButton>("pushButton_5")->isHidden());
     }
 
     void backSendsTheArgumentsAppliedPerExtension()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        QSignalSpy sent(&form, &eksForm::sendOUT);
-
-        child<QPushButton>(form, "pushButton_2")->click();
+        Fixture f;
+        f.deliver();
+        QSignalSpy sent(&f.form, &eksForm::sendOUT);
+        f.child<QPushButton>("pushButton_2")->click();
         QCOMPARE(sent.size(), 1);
         QVERIFY(sent.at(0).at(0).value<StringMap>().empty());
 
-        clickExtension(form, 1);
-        chooseSetting(form, Settings::DvPal);
-        selectFiles(form, {0});
-        apply(form);
-        clickExtension(form, 0);
-        chooseSetting(form, Settings::H264);
-        selectFiles(form, {0});
-        apply(form);
-        child<QPushButton>(form, "pushButton_2")->click();
+        f.clickExtension(1);
+        f.chooseSetting(Settings::DvPal);
+        f.apply({0});
+        f.clickExtension(0);
+        f.chooseSetting(Settings::H264);
+        f.apply({0});
+        f.child<QPushButton>("pushButton_2")->click();
         const auto map = sent.at(1).at(0).value<StringMap>();
         QCOMPARE(map.size(), size_t(2));
         QCOMPARE(map.at("mov"), std::string(" -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo "
@@ -189,133 +170,99 @@ private slots:
 
     void applyAssignsOnlyUnassignedFilesAndResetFreesThem()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        clickExtension(form, 1);
-        QCOMPARE(form.fileModel->stringList().size(), 4);
+        Fixture f;
+        f.deliver();
+        f.clickExtension(1);
+        f.chooseSetting(Settings::CopyOnly);
+        f.apply({3});
+        f.chooseSetting(Settings::DvPal);
+        f.apply({0, 1, 2, 3});
 
-        chooseSetting(form, Settings::CopyOnly);
-        selectFiles(form, {3});
-        apply(form);
-        chooseSetting(form, Settings::DvPal);
-        selectFiles(form, {0, 1, 2, 3});
-        apply(form);
-
-        const QString pal = form.groupSettings[1][0];
+        const QString pal = f.form.groupSettings[1][0];
         QVERIFY(pal.contains("dvvideo"));
-        QCOMPARE(form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x576 DV PAL|"));
-        QCOMPARE(form.groupSettings[1][2], pal);
-        QCOMPARE(form.groupFiles[1][3], "/s/m4.mov|" + Settings::CopyOnly + "|");
-        QCOMPARE(form.groupSettings[1][3], Settings::CopyOnly);
-        QCOMPARE(form.fileModel->stringList(), form.groupFiles[1]);
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x576 DV PAL|"));
+        QCOMPARE(f.form.groupSettings[1][2], pal);
+        QCOMPARE(f.form.groupFiles[1][3], "/s/m4.mov|" + Settings::CopyOnly + "|");
+        QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
 
         // A second setting does not replace the first ...
-        chooseSetting(form, Settings::DvNtsc);
-        selectFiles(form, {0});
-        apply(form);
-        QCOMPARE(form.groupSettings[1][0], pal);
+        f.chooseSetting(Settings::DvNtsc);
+        f.apply({0});
+        QCOMPARE(f.form.groupSettings[1][0], pal);
         // ... until the file is reset.
-        selectFiles(form, {0});
-        child<QPushButton>(form, "pushButton_3")->click();
-        QCOMPARE(form.groupFiles[1][0], QStringLiteral("/s/m1.mov"));
-        QCOMPARE(form.groupSettings[1][0], Settings::Default);
-        selectFiles(form, {0});
-        apply(form);
-        QCOMPARE(form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x480 DV NTSC|"));
+        f.press({0}, "pushButton_3");
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov"));
+        QCOMPARE(f.form.groupSettings[1][0], Settings::Default);
+        f.apply({0});
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x480 DV NTSC|"));
         // The other group was never touched.
-        QCOMPARE(form.groupSettings[0], QStringList(2, Settings::Default));
+        QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
     }
 
-    void rewrapOverridesTheSettingAndUnchecksTheBox()
+    void rewrapPresetAndWavSettingsGiveTheirMarkersAndArguments()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        chooseSetting(form, Settings::Dnxhd);
-        auto *rewrap = child<QCheckBox>(form, "checkBox");
+        Fixture f;
+        f.deliver();
+        // Without a chosen setting APPLY shows the hint and assigns nothing.
+        f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
+        f.apply({0});
+        QVERIFY(!f.child<QLabel>("label_3")->isHidden());
+        QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
+
+        // Re-wrap overrides the chosen setting and unchecks its box.
+        f.chooseSetting(Settings::Dnxhd);
+        auto *rewrap = f.child<QCheckBox>("checkBox");
         rewrap->setChecked(true);
-        selectFiles(form, {1});
-        apply(form);
-        QCOMPARE(form.groupFiles[0][1], "/s/a2.avi|" + Settings::Rewrap + "|");
-        QCOMPARE(form.groupSettings[0][1], Settings::Rewrap);
+        f.apply({1});
+        QCOMPARE(f.form.groupFiles[0][1], "/s/a2.avi|" + Settings::Rewrap + "|");
+        QCOMPARE(f.form.groupSettings[0][1], Settings::Rewrap);
         QVERIFY(!rewrap->isChecked());
-    }
 
-    void presetMarkerHoldsTheWholePresetLine()
-    {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        form.getentry("mypreset", "-vcodec mpeg4 -b 5M", "mp4");
-        chooseSetting(form, "*MYPRESET*-vcodec mpeg4 -b 5M*mp4");
-        selectFiles(form, {0});
-        apply(form);
-        QCOMPARE(form.groupFiles[0][0], QStringLiteral("/s/a1.avi|*MYPRESET*-vcodec mpeg4 -b 5M*mp4|"));
-        QCOMPARE(form.groupSettings[0][0], QStringLiteral("-vcodec mpeg4 -b 5M"));
-        QCOMPARE(readFile(sandbox.bundle() + "/presets.txt"),
+        // A new preset is stored upper-cased and its whole line becomes the marker.
+        f.form.getentry("mypreset", "-vcodec mpeg4 -b 5M", "mp4");
+        f.chooseSetting("*MYPRESET*-vcodec mpeg4 -b 5M*mp4");
+        f.apply({0});
+        QCOMPARE(f.form.groupFiles[0][0], QStringLiteral("/s/a1.avi|*MYPRESET*-vcodec mpeg4 -b 5M*mp4|"));
+        QCOMPARE(f.form.groupSettings[0][0], QStringLiteral("-vcodec mpeg4 -b 5M"));
+        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"),
                  QByteArray("*MYPRESET*-vcodec mpeg4 -b 5M*mp4\n"));
-    }
 
-    void applyWithoutSettingShowsTheHintAndAssignsNothing()
-    {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        auto *list = child<QListWidget>(form, "listWidget");
-        list->setCurrentItem(nullptr);
-        selectFiles(form, {0});
-        apply(form);
-        QVERIFY(!child<QLabel>(form, "label_3")->isHidden());
-        QCOMPARE(form.groupSettings[0], QStringList(2, Settings::Default));
-    }
-
-    void wavSettingShowsItsComboBoxesAndUsesTheSampleRate()
-    {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        deliver(form);
-        chooseSetting(form, Settings::Wav);
-        QVERIFY(!child<QComboBox>(form, "comboBox_2")->isHidden());
-        QVERIFY(!child<QComboBox>(form, "comboBox_3")->isHidden());
-        QVERIFY(child<QComboBox>(form, "comboBox")->isHidden());
-        child<QComboBox>(form, "comboBox_2")->setCurrentText("16");
-        child<QComboBox>(form, "comboBox_3")->setCurrentText("48000");
-        selectFiles(form, {0});
-        apply(form);
-        QCOMPARE(form.groupSettings[0][0], QStringLiteral("-acodec pcm_s16le -vn -ar 48000"));
+        f.clickExtension(1);
+        f.chooseSetting(Settings::Wav);
+        QVERIFY(!f.child<QComboBox>("comboBox_2")->isHidden());
+        QVERIFY(!f.child<QComboBox>("comboBox_3")->isHidden());
+        QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
+        f.child<QComboBox>("comboBox_2")->setCurrentText("16");
+        f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
+        f.apply({0});
+        QCOMPARE(f.form.groupSettings[1][0], QStringLiteral("-acodec pcm_s16le -vn -ar 48000"));
     }
 
     void extensionClicksSwitchGuidanceWidgetsAndFiles()
     {
-        Sandbox sandbox;
-        DialogAnswers answers(QMessageBox::No);
-        eksForm form;
-        form.receiveEXT({"MOV", "mts", "xyz"}, {{"/a.MOV"}, {"/b.mts"}, {"/c.xyz"}}, {}, "/out");
-        auto *guidance = child<QLabel>(form, "label_2");
-        auto *rewrap = child<QCheckBox>(form, "checkBox");
-        chooseSetting(form, Settings::Dnxhd);
-        QVERIFY(!child<QComboBox>(form, "comboBox")->isHidden());
+        Fixture f;
+        f.form.receiveEXT({"MOV", "mts", "xyz"}, {{"/a.MOV"}, {"/b.mts"}, {"/c.xyz"}}, {}, "/out");
+        auto *guidance = f.child<QLabel>("label_2");
+        auto *rewrap = f.child<QCheckBox>("checkBox");
+        f.chooseSetting(Settings::Dnxhd);
+        QVERIFY(!f.child<QComboBox>("comboBox")->isHidden());
 
-        clickExtension(form, 0);
+        f.clickExtension(0);
         QCOMPARE(tempo, QStringLiteral("mov"));
         QVERIFY(guidance->text().startsWith("MOV is very common QuickTime Container."));
-        QVERIFY(child<QComboBox>(form, "comboBox")->isHidden());
+        QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
 
-        clickExtension(form, 1);
+        f.clickExtension(1);
         QVERIFY(!rewrap->isHidden());
-        QCOMPARE(form.fileModel->stringList(), QStringList("/b.mts"));
+        QCOMPARE(f.form.fileModel->stringList(), QStringList("/b.mts"));
         const QString mtsText = guidance->text();
 
-        clickExtension(form, 2);
+        // No advice for an unknown extension: the label keeps its text.
+        f.clickExtension(2);
         QVERIFY(rewrap->isHidden());
         QCOMPARE(guidance->text(), mtsText);
-        QCOMPARE(form.fileModel->stringList(), QStringList("/c.xyz"));
+        QCOMPARE(f.form.fileModel->stringList(), QStringList("/c.xyz"));
     }
 };
 

@@ -18,7 +18,6 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSize>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -73,28 +72,34 @@ QStringList filesBelow(const QString &root)
 
 QJsonObject probe(const QString &path)
 {
-    return QJsonDocument::fromJson(
-               runProgram(QStringLiteral("ffprobe"),
-                          {QStringLiteral("-v"), QStringLiteral("error"),
-                           QStringLiteral("-show_streams"), QStringLiteral("-show_format"),
-                           QStringLiteral("-of"), QStringLiteral("json"), path}))
+    return QJsonDocument::fromJson(runProgram(QStringLiteral("ffprobe"),
+                                              {"-v", "error", "-show_streams", "-show_format",
+                                               "-of", "json", path}))
         .object();
 }
 
-QJsonObject firstStream(const QJsonObject &probed, const QString &type)
+// "codec_name,width,..." of the first stream of the type ("video", "audio"), fields
+// joined by commas.
+QString streamFields(const QJsonObject &probed, const QString &type, const QStringList &names)
 {
-    const QJsonArray streams = probed.value(QLatin1String("streams")).toArray();
-    for (const QJsonValue &stream : streams) {
-        if (stream.toObject().value(QLatin1String("codec_type")).toString() == type)
-            return stream.toObject();
+    for (const QJsonValue &value : probed.value(QLatin1String("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        if (stream.value(QLatin1String("codec_type")).toString() != type)
+            continue;
+        QStringList fields;
+        for (const QString &name : names) {
+            const QJsonValue field = stream.value(name);
+            fields.append(field.isDouble() ? QString::number(field.toInt()) : field.toString());
+        }
+        return fields.join(QLatin1Char(','));
     }
     return {};
 }
 
-QString field(const QJsonObject &stream, const char *name)
+QString video(const QString &path)
 {
-    const QJsonValue value = stream.value(QLatin1String(name));
-    return value.isDouble() ? QString::number(value.toInt()) : value.toString();
+    return streamFields(probe(path), QStringLiteral("video"),
+                        {"codec_name", "width", "height", "r_frame_rate"});
 }
 
 // The entries of the job script after its header: each begins with its own byte-order mark.
@@ -138,46 +143,30 @@ private:
         return widget;
     }
 
-    // The real engine in the engines folder and a stand-in for the final "open".
-    static void prepare(const Sandbox &sandbox)
+    // The real engine in the engines folder and a stand-in for the final "open"; returns
+    // the working folder as the program sees it (getcwd resolves links).
+    static QString prepare(const Sandbox &sandbox)
     {
         const QString engine = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-        QVERIFY(QFile::link(QFileInfo(engine).canonicalFilePath(),
-                            sandbox.engines() + QLatin1String("/ffmpeg")));
-        QVERIFY(writeRecordingProgram(sandbox.bin() + QLatin1String("/open"), openRecord(sandbox)));
-    }
-
-    static QString openRecord(const Sandbox &sandbox)
-    {
-        return sandbox.path() + QLatin1String("/open-calls.txt");
-    }
-
-    // The working folder as the program sees it (getcwd resolves links).
-    static QString root(const Sandbox &sandbox)
-    {
+        QFile::link(QFileInfo(engine).canonicalFilePath(), sandbox.engines() + "/ffmpeg");
+        writeRecordingProgram(sandbox.bin() + QLatin1String("/open"), openRecord(sandbox));
+        QDir().mkpath(sandbox.path() + QLatin1String("/out"));
         return QFileInfo(sandbox.path()).canonicalFilePath();
     }
 
-    static void show(eksForm &form)
-    {
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-    }
+    static QString openRecord(const Sandbox &sandbox) { return sandbox.path() + "/open-calls.txt"; }
 
-    static void clickExtension(eksForm &form, const QString &extension)
+    // Clicks the extension and selects the files, through the form's widgets.
+    static void select(eksForm &form, const QString &extension, const QStringList &files)
     {
-        auto *view = child<QListView>(form, "listView");
-        const QModelIndexList rows = view->model()->match(
-            view->model()->index(0, 0), Qt::DisplayRole, extension, 1, Qt::MatchExactly);
+        auto *extensions = child<QListView>(form, "listView");
+        const QModelIndexList rows = extensions->model()->match(
+            extensions->model()->index(0, 0), Qt::DisplayRole, extension, 1, Qt::MatchExactly);
         QVERIFY2(!rows.isEmpty(), qPrintable(extension));
-        view->scrollTo(rows.first());
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(rows.first()).center());
+        extensions->scrollTo(rows.first());
+        QTest::mouseClick(extensions->viewport(), Qt::LeftButton, {},
+                          extensions->visualRect(rows.first()).center());
         QCOMPARE(tempo, extension);
-    }
-
-    static void selectFiles(eksForm &form, const QStringList &files)
-    {
         auto *view = child<QListView>(form, "listView_2");
         view->selectionModel()->clearSelection();
         int selected = 0;
@@ -191,66 +180,41 @@ private:
         QCOMPARE(selected, files.size());
     }
 
-    static void chooseSetting(eksForm &form, const QString &text)
+    // Selects, clicks the setting, sets the combo boxes (object name -> text) and applies.
+    static void assign(eksForm &form, const QString &extension, const QStringList &files,
+                       const QString &setting, const QMap<QString, QString> &combos = {})
     {
+        select(form, extension, files);
         auto *list = child<QListWidget>(form, "listWidget");
-        const QList<QListWidgetItem *> items = list->findItems(text, Qt::MatchExactly);
-        QVERIFY2(items.size() == 1, qPrintable(text));
+        const QList<QListWidgetItem *> items = list->findItems(setting, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(setting));
         list->scrollToItem(items.first());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(items.first()).center());
-        QCOMPARE(list->currentItem()->text(), text);
+        QCOMPARE(list->currentItem()->text(), setting);
+        for (auto it = combos.cbegin(); it != combos.cend(); ++it) {
+            auto *combo = form.findChild<QComboBox *>(it.key());
+            QVERIFY(combo);
+            combo->setCurrentText(it.value());
+            QCOMPARE(combo->currentText(), it.value());
+        }
+        child<QPushButton>(form, "pushButton")->click();
     }
 
-    static void chooseComboText(eksForm &form, const char *name, const QString &text)
+    // Shows a form with the sources grouped as ANALYZE groups them.
+    static void open(eksForm &form, const QStringList &sources, const QString &dropped,
+                     const QString &out)
     {
-        auto *combo = child<QComboBox>(form, name);
-        combo->setCurrentText(text);
-        QCOMPARE(combo->currentText(), text);
-    }
-
-    static void apply(eksForm &form) { child<QPushButton>(form, "pushButton")->click(); }
-    static void runItNow(eksForm &form) { child<QPushButton>(form, "pushButton_4")->click(); }
-
-    static void assign(eksForm &form, const QString &extension, const QStringList &files,
-                       const QString &setting)
-    {
-        clickExtension(form, extension);
-        selectFiles(form, files);
-        chooseSetting(form, setting);
-        apply(form);
-    }
-
-    static void expectVideo(const QString &path, const QString &codec, const QSize &size,
-                            const QString &rate)
-    {
-        const QJsonObject video = firstStream(probe(path), QStringLiteral("video"));
-        QVERIFY2(!video.isEmpty(), qPrintable(path));
-        QCOMPARE(field(video, "codec_name"), codec);
-        QCOMPARE(QSize(video.value(QLatin1String("width")).toInt(),
-                       video.value(QLatin1String("height")).toInt()),
-                 size);
-        if (!rate.isEmpty())
-            QCOMPARE(field(video, "r_frame_rate"), rate);
-    }
-
-    // Camera-like 4:2:0 clips with a tone.
-    static QStringList clipInput(double seconds)
-    {
-        return {QStringLiteral("-f"),       QStringLiteral("lavfi"),
-                QStringLiteral("-i"),       QStringLiteral("testsrc=size=320x240:rate=25"),
-                QStringLiteral("-f"),       QStringLiteral("lavfi"),
-                QStringLiteral("-i"),       QStringLiteral("sine=frequency=440:sample_rate=44100"),
-                QStringLiteral("-t"),       QString::number(seconds),
-                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const Analysis analysis = groupByExtension(sources);
+        form.receiveEXT(analysis.lista, analysis.filtrirani, {"file://" + dropped}, out);
     }
 
     static QStringList videoOnlyInput(int frames)
     {
-        return {QStringLiteral("-f"),        QStringLiteral("lavfi"),
-                QStringLiteral("-i"),        QStringLiteral("testsrc=size=320x240:rate=25"),
-                QStringLiteral("-frames:v"), QString::number(frames),
-                QStringLiteral("-pix_fmt"),  QStringLiteral("yuv420p")};
+        return {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-frames:v",
+                QString::number(frames), "-pix_fmt", "yuv420p"};
     }
 
 private slots:
@@ -259,11 +223,7 @@ private slots:
         if (!haveFfmpeg() || QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
             QSKIP("ffmpeg and ffprobe are needed for end-to-end runs");
         QVERIFY(m_media.isValid());
-        QVERIFY(
-            runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                       QStringLiteral("testsrc=size=64x64:rate=25"), QStringLiteral("-frames:v"),
-                       QStringLiteral("1"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-                       m_media.filePath(QStringLiteral("one.mov"))}));
+        QVERIFY(runFfmpeg(videoOnlyInput(1) + QStringList{m_media.filePath("one.mov")}));
     }
 
     void init()
@@ -275,27 +235,23 @@ private slots:
     void runConvertsCopiesAndReportsAFolderTree()
     {
         Sandbox sandbox;
-        prepare(sandbox);
-        const QString base = root(sandbox);
+        const QString base = prepare(sandbox);
         const QString src = base + QLatin1String("/src");
         const QString out = base + QLatin1String("/out");
-        QVERIFY(QDir().mkpath(src + QLatin1String("/day1/deep")));
-        QVERIFY(QDir().mkpath(src + QLatin1String("/day2")));
-        QVERIFY(QDir().mkpath(src + QLatin1String("/audio")));
-        QVERIFY(QDir().mkpath(out));
+        const auto at = [&src](const char *relative) { return src + '/' + relative; };
+        const auto output = [&out](const char *relative) { return out + "/src/" + relative; };
+        for (const char *folder : {"day1/deep", "day2", "audio"})
+            QVERIFY(QDir().mkpath(at(folder)));
 
-        const auto at = [&src](const char *relative) {
-            return src + QLatin1Char('/') + QLatin1String(relative);
-        };
-        QVERIFY(runFfmpeg(clipInput(0.4) + QStringList{at("day1/deep/b.mp4")}));
-        QVERIFY(runFfmpeg(clipInput(0.4) + QStringList{at("c.avi")}));
-        QVERIFY(runFfmpeg(clipInput(0.4)
-                          + QStringList{QStringLiteral("-c:v"), QStringLiteral("libx264"),
-                                        QStringLiteral("-f"), QStringLiteral("mpegts"),
-                                        at("day2/e.mts")}));
-        QVERIFY(runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=440:sample_rate=44100"),
-                           QStringLiteral("-t"), QStringLiteral("0.4"), at("audio/tone.wav")}));
+        // Camera-like 4:2:0 clips with a tone.
+        const QStringList clip = {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi",
+                                  "-i", "sine=frequency=440:sample_rate=44100", "-t", "0.4",
+                                  "-pix_fmt", "yuv420p"};
+        QVERIFY(runFfmpeg(clip + QStringList{at("day1/deep/b.mp4")}));
+        QVERIFY(runFfmpeg(clip + QStringList{at("c.avi")}));
+        QVERIFY(runFfmpeg(clip + QStringList{"-c:v", "libx264", "-f", "mpegts", at("day2/e.mts")}));
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "0.4",
+                           at("audio/tone.wav")}));
         for (const char *copy : {"day1/a.mov", "day1/deep/keep.mp4", "day2/d.mp4", "f.mp4"})
             QVERIFY(QFile::copy(at("day1/deep/b.mp4"), at(copy)));
         QVERIFY(QFile::copy(at("c.avi"), at("day2/skip.avi")));
@@ -304,270 +260,170 @@ private slots:
 
         DialogAnswers answers(QMessageBox::Ok);
         eksForm form;
-        show(form);
         QStringList sources;
         for (const QString &relative : sourcesBefore.keys())
-            sources.append(src + QLatin1Char('/') + relative);
-        const Analysis analysis = groupByExtension(sources);
-        form.receiveEXT(analysis.lista, analysis.filtrirani, {QLatin1String("file://") + src}, out);
+            sources.append(src + '/' + relative);
+        open(form, sources, src, out);
         form.getentry(QStringLiteral("mine"), QStringLiteral("-vcodec mpeg4 -q:v 5"),
                       QStringLiteral("avi"));
-
-        clickExtension(form, QStringLiteral("mov"));
-        selectFiles(form, {at("day1/a.mov")});
-        chooseSetting(form, QStringLiteral("Avid DNxHD Codec"));
-        chooseComboText(form, "comboBox", QStringLiteral("1080p/25 120"));
-        apply(form);
-        assign(form, QStringLiteral("mov"), {at("notes.mov")}, QStringLiteral("720x576 DV PAL"));
-        assign(form, QStringLiteral("mp4"), {at("day1/deep/b.mp4")},
-               QStringLiteral("720x576 DV PAL"));
-        assign(form, QStringLiteral("avi"), {at("c.avi")}, QStringLiteral("720x480 DV NTSC"));
-        assign(form, QStringLiteral("mp4"), {at("day2/d.mp4")}, QStringLiteral("H.264"));
-        assign(form, QStringLiteral("mp4"), {at("day1/deep/keep.mp4")},
-               QStringLiteral("DON'T CONVERT (BUT COPY TO DEST FOLDER)"));
-        assign(form, QStringLiteral("mp4"), {at("f.mp4")},
-               QStringLiteral("*MINE*-vcodec mpeg4 -q:v 5*avi"));
-
-        clickExtension(form, QStringLiteral("mts"));
+        assign(form, "mov", {at("day1/a.mov")}, "Avid DNxHD Codec", {{"comboBox", "1080p/25 120"}});
+        assign(form, "mov", {at("notes.mov")}, "720x576 DV PAL");
+        assign(form, "mp4", {at("day1/deep/b.mp4")}, "720x576 DV PAL");
+        assign(form, "avi", {at("c.avi")}, "720x480 DV NTSC");
+        assign(form, "mp4", {at("day2/d.mp4")}, "H.264");
+        assign(form, "mp4", {at("day1/deep/keep.mp4")}, "DON'T CONVERT (BUT COPY TO DEST FOLDER)");
+        assign(form, "mp4", {at("f.mp4")}, "*MINE*-vcodec mpeg4 -q:v 5*avi");
+        select(form, "mts", {at("day2/e.mts")});
         auto *rewrap = child<QCheckBox>(form, "checkBox");
         QVERIFY(rewrap->isVisible());
-        selectFiles(form, {at("day2/e.mts")});
         rewrap->setChecked(true);
-        apply(form);
-
-        clickExtension(form, QStringLiteral("wav"));
-        selectFiles(form, {at("audio/tone.wav")});
-        chooseSetting(form, QStringLiteral("WAV-UNCOMPRESSED-AUDIO"));
-        chooseComboText(form, "comboBox_2", QStringLiteral("24"));
-        chooseComboText(form, "comboBox_3", QStringLiteral("96000"));
-        apply(form);
+        child<QPushButton>(form, "pushButton")->click();
+        assign(form, "wav", {at("audio/tone.wav")}, "WAV-UNCOMPRESSED-AUDIO",
+               {{"comboBox_2", "24"}, {"comboBox_3", "96000"}});
         if (QTest::currentTestFailed())
             return;
+        child<QPushButton>(form, "pushButton_4")->click();
 
-        runItNow(form);
-
-        const QString notMedia = out + QLatin1String("/src/notes.MOV");
-        QCOMPARE(answers.texts,
-                 QStringList(QLatin1String("The Following Files were not converted :\n \n\n0-->")
-                             + notMedia));
-        QCOMPARE(
-            filesBelow(out),
-            QStringList({QStringLiteral("src/audio/tone.MOV"), QStringLiteral("src/c.MOV"),
-                         QStringLiteral("src/day1/a.MOV"), QStringLiteral("src/day1/deep/b.MOV"),
-                         QStringLiteral("src/day1/deep/keep.mp4"), QStringLiteral("src/day2/d.MOV"),
-                         QStringLiteral("src/day2/e.MOV"), QStringLiteral("src/f.avi")}));
-
-        const auto output = [&out](const char *relative) {
-            return out + QLatin1String("/src/") + QLatin1String(relative);
-        };
-        expectVideo(output("day1/a.MOV"), QStringLiteral("dnxhd"), QSize(1920, 1080),
-                    QStringLiteral("25/1"));
-        const QJsonObject dnxhdAudio
-            = firstStream(probe(output("day1/a.MOV")), QStringLiteral("audio"));
-        QCOMPARE(field(dnxhdAudio, "codec_name"), QStringLiteral("pcm_s16le"));
-        QCOMPARE(field(dnxhdAudio, "sample_rate"), QStringLiteral("48000"));
-        expectVideo(output("day1/deep/b.MOV"), QStringLiteral("dvvideo"), QSize(720, 576),
-                    QStringLiteral("25/1"));
-        expectVideo(output("c.MOV"), QStringLiteral("dvvideo"), QSize(720, 480),
-                    QStringLiteral("30000/1001"));
-        expectVideo(output("day2/d.MOV"), QStringLiteral("h264"), QSize(320, 240), QString());
-
+        const QString notMedia = output("notes.MOV");
+        QCOMPARE(answers.texts, QStringList("The Following Files were not converted :\n \n\n0-->"
+                                            + notMedia));
+        QCOMPARE(filesBelow(out),
+                 QStringList({"src/audio/tone.MOV", "src/c.MOV", "src/day1/a.MOV",
+                              "src/day1/deep/b.MOV", "src/day1/deep/keep.mp4", "src/day2/d.MOV",
+                              "src/day2/e.MOV", "src/f.avi"}));
+        const QJsonObject dnxhd = probe(output("day1/a.MOV"));
+        QCOMPARE(streamFields(dnxhd, "video", {"codec_name", "width", "height", "r_frame_rate"}),
+                 QStringLiteral("dnxhd,1920,1080,25/1"));
+        QCOMPARE(streamFields(dnxhd, "audio", {"codec_name", "sample_rate"}),
+                 QStringLiteral("pcm_s16le,48000"));
+        QCOMPARE(video(output("day1/deep/b.MOV")), QStringLiteral("dvvideo,720,576,25/1"));
+        QCOMPARE(video(output("c.MOV")), QStringLiteral("dvvideo,720,480,30000/1001"));
+        QVERIFY(video(output("day2/d.MOV")).startsWith(QLatin1String("h264,320,240,")));
         const QJsonObject rewrapped = probe(output("day2/e.MOV"));
-        QCOMPARE(field(firstStream(rewrapped, QStringLiteral("video")), "codec_name"),
-                 QStringLiteral("h264"));
-        QCOMPARE(field(firstStream(rewrapped, QStringLiteral("audio")), "codec_name"),
-                 QStringLiteral("pcm_s16le"));
-
+        QCOMPARE(streamFields(rewrapped, "video", {"codec_name"}), QStringLiteral("h264"));
+        QCOMPARE(streamFields(rewrapped, "audio", {"codec_name"}), QStringLiteral("pcm_s16le"));
         const QJsonObject wav = probe(output("audio/tone.MOV"));
-        QVERIFY(firstStream(wav, QStringLiteral("video")).isEmpty());
-        const QJsonObject wavAudio = firstStream(wav, QStringLiteral("audio"));
-        QCOMPARE(field(wavAudio, "codec_name"), QStringLiteral("pcm_s24le"));
-        QCOMPARE(field(wavAudio, "sample_rate"), QStringLiteral("96000"));
-        QCOMPARE(field(wavAudio, "bits_per_sample"), QStringLiteral("24"));
-
+        QCOMPARE(video(output("audio/tone.MOV")), QString());
+        QCOMPARE(streamFields(wav, "audio", {"codec_name", "sample_rate", "bits_per_sample"}),
+                 QStringLiteral("pcm_s24le,96000,24"));
         const QJsonObject preset = probe(output("f.avi"));
-        QCOMPARE(preset.value(QLatin1String("format"))
-                     .toObject()
-                     .value(QLatin1String("format_name"))
-                     .toString(),
+        QCOMPARE(preset.value("format").toObject().value("format_name").toString(),
                  QStringLiteral("avi"));
-        QCOMPARE(field(firstStream(preset, QStringLiteral("video")), "codec_name"),
-                 QStringLiteral("mpeg4"));
-
+        QCOMPARE(streamFields(preset, "video", {"codec_name"}), QStringLiteral("mpeg4"));
         QCOMPARE(readFile(output("day1/deep/keep.mp4")), readFile(at("day1/deep/keep.mp4")));
         QCOMPARE(checksums(src), sourcesBefore);
 
         // One entry per engine call in run order (the failed one too), then the report.
         const QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
-        const QStringList runOrder
-            = {output("c.MOV"),           output("day1/a.MOV"),    notMedia,
-               output("day1/deep/b.MOV"), output("day2/d.MOV"),    output("f.avi"),
-               output("day2/e.MOV"),      output("audio/tone.MOV")};
+        const QStringList runOrder = {output("c.MOV"),         output("day1/a.MOV"),
+                                      notMedia,                output("day1/deep/b.MOV"),
+                                      output("day2/d.MOV"),    output("f.avi"),
+                                      output("day2/e.MOV"),    output("audio/tone.MOV")};
         QCOMPARE(entries.size(), runOrder.size() + 1);
         for (int i = 0; i < runOrder.size(); ++i)
             QVERIFY2(entries.at(i).endsWith(quoted(runOrder.at(i)) + '\n'),
                      entries.at(i).constData());
-        const QString engine = base + QLatin1String("/VeltroanBatchConverter.app/engines/ffmpeg");
         QCOMPARE(entries.at(1),
-                 engine.toUtf8() + "  -i " + quoted(at("day1/a.mov"))
+                 base.toUtf8() + "/VeltroanBatchConverter.app/engines/ffmpeg  -i "
+                     + quoted(at("day1/a.mov"))
                      + " -y -vcodec dnxhd -s 1920x1080 -b 120M -r 25 -acodec pcm_s16le -ar 48000  "
                      + quoted(output("day1/a.MOV")) + '\n');
         QCOMPARE(entries.last(), answers.texts.value(0).toUtf8() + '\n');
-
         QCOMPARE(recordedCalls(openRecord(sandbox)), QList<QStringList>({{sandbox.jobScript()}}));
     }
 
     void everyDnxhdVariantGivesAPlayableOutput_data()
     {
         QTest::addColumn<QString>("label");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QString>("rate");
-        const QSize full(1920, 1080);
-        const QSize hd(1280, 720);
-        const struct
-        {
-            const char *label;
-            QSize size;
-            const char *rate;
-        } rows[] = {
-            {"1080p/29.97 36", full, "2997/100"},
-            {"1080p/29.97 145", full, "2997/100"},
-            {"1080p/29.97 220", full, "2997/100"},
-            {"720/50 120", hd, "50/1"},
-            {"720/50 185", hd, "50/1"},
-            {"720p/25 60", hd, "25/1"},
-            {"720p/29.97 75", hd, "2997/100"},
-            {"720p/29.97 110", hd, "2997/100"},
-            {"720p/23.976 60", hd, "2997/125"},
-            {"720p/23.976 90", hd, "2997/125"},
-            {"720p/59.94 145", hd, "2997/50"},
-            {"720p/59.94 220", hd, "2997/50"},
-            {"1080p/24 36", full, "24/1"},
-            {"1080p/24 115", full, "24/1"},
-            {"1080p/24 175", full, "24/1"},
-            {"1080p/23.976 36", full, "2997/125"},
-            {"1080p/23.976 115", full, "2997/125"},
-            {"1080p/23.976 175", full, "2997/125"},
-            {"1080p/25 36", full, "25/1"},
-            {"1080p/25 120", full, "25/1"},
-            {"1080p/25 185", full, "25/1"},
-            {"1080i/50 120", full, "50/1"},
-            {"1080i/50 185", full, "50/1"},
-            {"1080i/59.94 145", full, "2997/50"},
-            {"1080i/59.94 220", full, "2997/50"},
-        };
-        for (const auto &row : rows)
-            QTest::newRow(row.label)
-                << QString::fromLatin1(row.label) << row.size << QString::fromLatin1(row.rate);
+        for (const char *label :
+             {"1080p/29.97 36", "1080p/29.97 145", "1080p/29.97 220", "720/50 120", "720/50 185",
+              "720p/25 60", "720p/29.97 75", "720p/29.97 110", "720p/23.976 60", "720p/23.976 90",
+              "720p/59.94 145", "720p/59.94 220", "1080p/24 36", "1080p/24 115", "1080p/24 175",
+              "1080p/23.976 36", "1080p/23.976 115", "1080p/23.976 175", "1080p/25 36",
+              "1080p/25 120", "1080p/25 185", "1080i/50 120", "1080i/50 185", "1080i/59.94 145",
+              "1080i/59.94 220"})
+            QTest::newRow(label) << QString::fromLatin1(label);
     }
 
     void everyDnxhdVariantGivesAPlayableOutput()
     {
         QFETCH(QString, label);
-        QFETCH(QSize, size);
-        QFETCH(QString, rate);
+        // The size and the frame rate as ffprobe gives them follow from the label.
+        const QString rate = label.section(QLatin1Char('/'), 1).section(QLatin1Char(' '), 0, 0);
+        const QMap<QString, QString> fractions{
+            {"29.97", "2997/100"}, {"23.976", "2997/125"}, {"59.94", "2997/50"}};
+        const QString expected = (label.startsWith(QLatin1String("720")) ? "dnxhd,1280,720,"
+                                                                         : "dnxhd,1920,1080,")
+            + fractions.value(rate, rate + "/1");
         Sandbox sandbox;
-        prepare(sandbox);
-        const QString out = root(sandbox) + QLatin1String("/out");
-        QVERIFY(QDir().mkpath(out));
+        const QString out = prepare(sandbox) + QLatin1String("/out");
         // Dropped on its own: the path arrives without its leading slash.
-        const QString source
-            = QFileInfo(m_media.filePath(QStringLiteral("one.mov"))).canonicalFilePath();
-
+        const QString source = QFileInfo(m_media.filePath("one.mov")).canonicalFilePath();
         DialogAnswers answers(QMessageBox::Ok);
         eksForm form;
-        show(form);
-        form.receiveEXT({QStringLiteral("mov")}, {{source.mid(1)}},
-                        {QLatin1String("file://") + source}, out);
-        clickExtension(form, QStringLiteral("mov"));
-        selectFiles(form, {source.mid(1)});
-        chooseSetting(form, QStringLiteral("Avid DNxHD Codec"));
-        chooseComboText(form, "comboBox", label);
-        apply(form);
+        open(form, {source.mid(1)}, source, out);
+        assign(form, "mov", {source.mid(1)}, "Avid DNxHD Codec", {{"comboBox", label}});
         if (QTest::currentTestFailed())
             return;
-        runItNow(form);
-
+        child<QPushButton>(form, "pushButton_4")->click();
         QCOMPARE(answers.texts, QStringList(Success));
-        expectVideo(out + QLatin1String("/one.MOV"), QStringLiteral("dnxhd"), size, rate);
+        QCOMPARE(video(out + QLatin1String("/one.MOV")), expected);
     }
 
-    void twoSourcesOfOneNameGetNumberedOutputs()
+    // Outputs never overwrite each other, nor their own source.
+    void clashingOutputNamesGetNumbered()
     {
         Sandbox sandbox;
-        prepare(sandbox);
-        const QString src = root(sandbox) + QLatin1String("/src");
-        const QString out = root(sandbox) + QLatin1String("/out");
+        const QString base = prepare(sandbox);
+        const QString src = base + QLatin1String("/src");
+        const QString out = base + QLatin1String("/out");
         QVERIFY(QDir().mkpath(src));
-        QVERIFY(QDir().mkpath(out));
         // Different lengths tell the outputs apart.
-        QVERIFY(runFfmpeg(videoOnlyInput(10) + QStringList{src + QLatin1String("/A.avi")}));
-        QVERIFY(runFfmpeg(videoOnlyInput(5) + QStringList{src + QLatin1String("/A.mov")}));
-
-        DialogAnswers answers(QMessageBox::Ok);
-        eksForm form;
-        show(form);
-        const Analysis analysis
-            = groupByExtension({src + QLatin1String("/A.avi"), src + QLatin1String("/A.mov")});
-        form.receiveEXT(analysis.lista, analysis.filtrirani, {QLatin1String("file://") + src}, out);
-        assign(form, QStringLiteral("avi"), {src + QLatin1String("/A.avi")},
-               QStringLiteral("720x576 DV PAL"));
-        assign(form, QStringLiteral("mov"), {src + QLatin1String("/A.mov")},
-               QStringLiteral("720x576 DV PAL"));
-        if (QTest::currentTestFailed())
-            return;
-        runItNow(form);
-
-        QCOMPARE(answers.texts, QStringList(Success));
+        QVERIFY(runFfmpeg(videoOnlyInput(10) + QStringList{src + "/A.avi"}));
+        QVERIFY(runFfmpeg(videoOnlyInput(5) + QStringList{src + "/A.mov"}));
+        QVERIFY(runFfmpeg(videoOnlyInput(3) + QStringList{src + "/X.MOV"}));
+        const QByteArray ownSource = readFile(src + "/X.MOV");
+        {
+            DialogAnswers answers(QMessageBox::Ok);
+            eksForm form;
+            open(form, {src + "/A.avi", src + "/A.mov"}, src, out);
+            assign(form, "avi", {src + "/A.avi"}, "720x576 DV PAL");
+            assign(form, "mov", {src + "/A.mov"}, "720x576 DV PAL");
+            if (QTest::currentTestFailed())
+                return;
+            child<QPushButton>(form, "pushButton_4")->click();
+            QCOMPARE(answers.texts, QStringList(Success));
+        }
         const QString first = out + QLatin1String("/src/A.MOV");
         const QString second = out + QLatin1String("/src/A_2.MOV");
-        QCOMPARE(filesBelow(out),
-                 QStringList({QStringLiteral("src/A.MOV"), QStringLiteral("src/A_2.MOV")}));
-        expectVideo(first, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
-        expectVideo(second, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
-        QCOMPARE(field(firstStream(probe(first), QStringLiteral("video")), "nb_frames"),
-                 QStringLiteral("10"));
-        QCOMPARE(field(firstStream(probe(second), QStringLiteral("video")), "nb_frames"),
-                 QStringLiteral("5"));
-
-        const QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
+        QCOMPARE(filesBelow(out), QStringList({"src/A.MOV", "src/A_2.MOV"}));
+        QCOMPARE(streamFields(probe(first), "video", {"codec_name", "width", "nb_frames"}),
+                 QStringLiteral("dvvideo,720,10"));
+        QCOMPARE(streamFields(probe(second), "video", {"codec_name", "width", "nb_frames"}),
+                 QStringLiteral("dvvideo,720,5"));
+        QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
         QCOMPARE(entries.size(), 3);
-        QVERIFY(entries.at(0).contains(quoted(src + QLatin1String("/A.avi"))));
+        QVERIFY(entries.at(0).contains(quoted(src + "/A.avi") + " -y"));
         QVERIFY(entries.at(0).endsWith(quoted(first) + '\n'));
-        QVERIFY(entries.at(1).contains(quoted(src + QLatin1String("/A.mov"))));
+        QVERIFY(entries.at(1).contains(quoted(src + "/A.mov") + " -y"));
         QVERIFY(entries.at(1).endsWith(quoted(second) + '\n'));
-    }
 
-    void outputNeverOverwritesItsOwnSource()
-    {
-        Sandbox sandbox;
-        prepare(sandbox);
-        const QString folder = root(sandbox) + QLatin1String("/media");
-        const QString source = folder + QLatin1String("/X.MOV");
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(runFfmpeg(videoOnlyInput(5) + QStringList{source}));
-        const QByteArray before = readFile(source);
-
+        // Dropped on its own with the destination its own folder: the output name is the
+        // source's.
+        const QString own = src + QLatin1String("/X.MOV");
         DialogAnswers answers(QMessageBox::Ok);
         eksForm form;
-        show(form);
-        // Dropped on its own with the destination its own folder: the output name is the source's.
-        form.receiveEXT({QStringLiteral("mov")}, {{source.mid(1)}},
-                        {QLatin1String("file://") + source}, folder);
-        assign(form, QStringLiteral("mov"), {source.mid(1)}, QStringLiteral("720x576 DV PAL"));
+        open(form, {own.mid(1)}, own, src);
+        assign(form, "mov", {own.mid(1)}, "720x576 DV PAL");
         if (QTest::currentTestFailed())
             return;
-        runItNow(form);
-
+        child<QPushButton>(form, "pushButton_4")->click();
         QCOMPARE(answers.texts, QStringList(Success));
-        QCOMPARE(readFile(source), before);
-        const QString renamed = folder + QLatin1String("/X_2.MOV");
-        expectVideo(renamed, QStringLiteral("dvvideo"), QSize(720, 576), QStringLiteral("25/1"));
-        QCOMPARE(filesBelow(folder),
-                 QStringList({QStringLiteral("X.MOV"), QStringLiteral("X_2.MOV")}));
-        const QList<QByteArray> entries = jobScriptEntries(readFile(sandbox.jobScript()));
+        QCOMPARE(readFile(own), ownSource);
+        QCOMPARE(video(src + "/X_2.MOV"), QStringLiteral("dvvideo,720,576,25/1"));
+        entries = jobScriptEntries(readFile(sandbox.jobScript()));
         QCOMPARE(entries.size(), 2);
-        QVERIFY(entries.at(0).endsWith(" " + quoted(renamed) + '\n'));
+        QVERIFY(entries.at(0).endsWith(" " + quoted(src + "/X_2.MOV") + '\n'));
     }
 };
 

@@ -7,20 +7,18 @@
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QtTest>
 #include <memory>
-#include <pwd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
-const QString DvPalArguments = QStringLiteral(
+const QString DvPal = QStringLiteral(
     " -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo -acodec pcm_s16le -ac 2 -ar 48000 ");
 const QString Success =
     QStringLiteral("Success! All your files were converted! PLease check destination!");
@@ -41,116 +39,102 @@ qint64 peakResidentKiB()
     return usage.ru_maxrss;
 }
 
-} // namespace
-
-class FaultsTest final : public QObject
+// Source files in "footage" (each with its own content) converted into "out", with a
+// stand-in engine and opener; every modal dialog is answered and its text kept.
+struct Job
 {
-    Q_OBJECT
+    Sandbox sandbox;
+    QString root = QFileInfo(sandbox.path()).canonicalFilePath();
+    QString source = root + QLatin1String("/footage");
+    QString destination = root + QLatin1String("/out");
+    QString record = root + QLatin1String("/engine-calls");
+    QMap<QString, QByteArray> contents; // source path -> bytes written
+    DialogAnswers answers{QMessageBox::Ok};
 
-private:
-    // Source files in "footage", each with its own content, converted (or copied) into
-    // "out" by a form filled as ANALYZE fills it.
-    struct Job
+    Job(const QStringList &names, const StandIn &engine = {2000})
     {
-        Sandbox sandbox;
-        QString root = QFileInfo(sandbox.path()).canonicalFilePath();
-        QString source = root + QLatin1String("/footage");
-        QString destination = root + QLatin1String("/out");
-        QString record = root + QLatin1String("/engine-calls");
-        QMap<QString, QByteArray> contents; // source path -> bytes written
-
-        QString output(const QString &name) const
-        {
-            return destination + QLatin1String("/footage/") + name;
-        }
-    };
-
-    static void makeSources(Job &job, const QStringList &names)
-    {
-        QVERIFY(QDir().mkpath(job.source));
+        QDir().mkpath(source);
         for (const QString &name : names) {
-            const QString path = job.source + QLatin1Char('/') + name;
             const QByteArray content = "source " + name.toUtf8() + QByteArray(3000, 's');
-            QVERIFY(writeFile(path, content));
-            job.contents.insert(path, content);
+            writeFile(source + QLatin1Char('/') + name, content);
+            contents.insert(source + QLatin1Char('/') + name, content);
         }
+        setEngine(engine);
+        writeRecordingProgram(sandbox.bin() + QLatin1String("/open"), root + "/open-calls");
     }
-
-    // The form with every file of the folder; settings[j] for file j (DV PAL when absent).
-    static std::unique_ptr<eksForm> prepareForm(Job &job, const QStringList &names,
-                                                const QStringList &settings = {})
+    void setEngine(const StandIn &engine)
     {
-        auto form = std::make_unique<eksForm>();
+        writeRecordingProgram(sandbox.engines() + QLatin1String("/ffmpeg"), record,
+                              Recording::Exact, engine);
+    }
+    QString output(const QString &name) const { return destination + "/footage/" + name; }
+    qint64 outputSize(const QString &name) const { return QFileInfo(output(name)).size(); }
+
+    // Runs a form filled as ANALYZE fills it; settings[j] for file j (DV PAL when absent).
+    // Returns the texts of the message boxes shown.
+    QStringList run(const QStringList &names, const QStringList &settings = {})
+    {
+        eksForm form;
         QStringList files;
         for (const QString &name : names)
-            files.append(job.source + QLatin1Char('/') + name);
-        form->receiveEXT({QStringLiteral("mov")}, {files}, {QLatin1String("file://") + job.source},
-                         job.destination);
-        for (int j = 0; j < files.size(); ++j) {
-            const QString setting = settings.value(j, DvPalArguments);
-            form->groupSettings[0][j] = setting;
-            form->groupFiles[0][j] += QLatin1Char('|') + setting + QLatin1Char('|');
-        }
-        return form;
+            files.append(source + QLatin1Char('/') + name);
+        form.receiveEXT({QStringLiteral("mov")}, {files}, {"file://" + source}, destination);
+        fill(form, settings);
+        return press(form);
     }
-
-    static void run(eksForm &form)
+    static void fill(eksForm &form, const QStringList &settings)
     {
+        for (int j = 0; j < form.groupFiles.value(0).size(); ++j) {
+            const QString setting = settings.value(j, DvPal);
+            form.groupSettings[0][j] = setting;
+            form.groupFiles[0][j] += QLatin1Char('|') + setting + QLatin1Char('|');
+        }
+    }
+    QStringList press(eksForm &form)
+    {
+        answers.texts.clear();
         form.findChild<QPushButton *>(QStringLiteral("pushButton_4"))->click();
+        return answers.texts;
     }
 
-    static void installOpener(const Job &job)
-    {
-        QVERIFY(writeRecordingProgram(job.sandbox.bin() + QLatin1String("/open"),
-                                      job.root + QLatin1String("/open-calls")));
-    }
-
-    static void installEngine(const Job &job, int outputBytes, const QByteArray &before = {},
-                              const QByteArray &after = {})
-    {
-        QVERIFY(writeExactRecordingEngine(job.sandbox.engines() + QLatin1String("/ffmpeg"),
-                                          job.record, outputBytes, before, after));
-    }
-
-    // Nothing lost: every source still holds what it was given (those deleted on purpose
-    // excepted).
-    static void verifySourcesIntact(const Job &job, const QStringList &deleted = {})
-    {
-        for (auto it = job.contents.cbegin(); it != job.contents.cend(); ++it) {
-            if (deleted.contains(it.key()))
-                continue;
-            QVERIFY2(readFile(it.key()) == it.value(), qPrintable(it.key()));
-        }
-    }
-
-    static void drop(MainWindow &window, const QString &path)
+    // Drops the source folder on a main window and clicks ANALYZE; returns the new form.
+    std::unique_ptr<eksForm> analyze(MainWindow &window)
     {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
+        data.setUrls({QUrl::fromLocalFile(source)});
         QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, &data, Qt::LeftButton,
                               Qt::NoModifier);
         QApplication::sendEvent(&window, &enter);
         QDropEvent dropped(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton,
                            Qt::NoModifier);
         QApplication::sendEvent(&window, &dropped);
-    }
-
-    // Drops the folder, sets the destination and clicks ANALYZE; returns the new form.
-    static eksForm *analyze(MainWindow &window, const QString &folder, const QString &destination)
-    {
-        drop(window, folder);
         destdir = destination;
         window.findChild<QPushButton *>(QStringLiteral("pushButton_2"))->click();
-        return window.form;
+        return std::unique_ptr<eksForm>(window.form);
     }
 
-    static QStringList allFiles(const eksForm &form)
+    // Nothing lost: every source still holds what it was given (except those deleted).
+    void verifySourcesIntact(const QStringList &deleted = {}) const
     {
-        QStringList files;
-        for (const QStringList &group : form.groupFiles)
-            files += group;
-        return files;
+        for (auto it = contents.cbegin(); it != contents.cend(); ++it)
+            QVERIFY2(deleted.contains(it.key()) || readFile(it.key()) == it.value(),
+                     qPrintable(it.key()));
     }
+};
+
+QStringList allFiles(const eksForm &form)
+{
+    QStringList files;
+    for (const QStringList &group : form.groupFiles)
+        files += group;
+    return files;
+}
+
+} // namespace
+
+class FaultsTest final : public QObject
+{
+    Q_OBJECT
 
 private slots:
     void initTestCase() { previousHandler = qInstallMessageHandler(dropDebug); }
@@ -159,257 +143,164 @@ private slots:
     void sparseFourGibibyteFileIsCopiedInConstantMemory()
     {
         const QString tmp = QDir::tempPath();
-        const qint64 free = QStorageInfo(tmp).bytesAvailable();
-        if (free < 10LL * 1024 * 1024 * 1024)
-            QSKIP(qPrintable(QStringLiteral("%1 has %2 MB free; the copy of a sparse 4 GiB file is "
-                                            "not sparse and needs 10 GB to be safe")
-                                 .arg(tmp)
-                                 .arg(free / 1000000)));
+        if (QStorageInfo(tmp).bytesAvailable() < 10LL * 1024 * 1024 * 1024)
+            QSKIP("the copy of a sparse 4 GiB file is not sparse and needs 10 GB free to be safe");
         QTemporaryDir dir(tmp + QLatin1String("/tst_faults-sparse-XXXXXX"));
-        QVERIFY(dir.isValid());
         const QString big = dir.path() + QLatin1String("/big.mxf");
         const QString copy = dir.path() + QLatin1String("/copy.mxf");
         const qint64 size = 4LL * 1024 * 1024 * 1024;
         {
             QFile file(big);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.resize(size));
             // A mark at the very end shows that the copy went all the way.
-            QVERIFY(file.seek(size - 4));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size) && file.seek(size - 4));
             QCOMPARE(file.write("tail"), qint64(4));
         }
         const qint64 before = peakResidentKiB();
         const bool copied = SRCopyFile2(big, copy);
         const qint64 growthKiB = peakResidentKiB() - before;
-        const qint64 copySize = QFileInfo(copy).size();
-        QByteArray tail;
-        {
-            QFile file(copy);
-            if (file.open(QIODevice::ReadOnly) && file.seek(size - 4))
-                tail = file.read(4);
-        }
-        QFile::remove(copy);
+        QFile file(copy);
+        const qint64 copySize = file.size();
+        const QByteArray tail =
+            file.open(QIODevice::ReadOnly) && file.seek(size - 4) ? file.read(4) : QByteArray();
+        file.remove();
         QFile::remove(big);
         QVERIFY(copied);
         QCOMPARE(copySize, size);
         QCOMPARE(tail, QByteArray("tail"));
-        QVERIFY2(growthKiB < 50 * 1024,
-                 qPrintable(QStringLiteral("peak grew by %1 KiB").arg(growthKiB)));
+        QVERIFY2(growthKiB < 50 * 1024, qPrintable(QString::number(growthKiB) + " KiB more"));
+    }
+
+    // Each engine fault costs only its own file, and is reported, never as success.
+    void engineFaultsAreReportedAndCostOnlyTheirFile_data()
+    {
+        QTest::addColumn<int>("outputBytes");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("crash after a large output") << 100000 << QByteArray("kill -SEGV $$") << true;
+        QTest::newRow("failure after a large output") << (1 << 20) << QByteArray("exit 3") << true;
+        QTest::newRow("clean exit, nothing written") << -1 << QByteArray() << true;
+        QTest::newRow("slow but sound") << 2000 << QByteArray("sleep 2") << false;
+    }
+    void engineFaultsAreReportedAndCostOnlyTheirFile()
+    {
+        QFETCH(int, outputBytes);
+        QFETCH(QByteArray, after);
+        QFETCH(bool, reported);
+        Job job({"a.mov", "b.mov"}, {outputBytes, 0, {}, after});
+        const QStringList texts = job.run({"a.mov", "b.mov"});
+        QCOMPARE(exactRecordedCalls(job.record).size(), 2);
+        if (reported) {
+            QCOMPARE(texts, QStringList(reportText({job.output("a.MOV"), job.output("b.MOV")})));
+            if (outputBytes < 0)
+                QVERIFY(!QFile::exists(job.output("a.MOV"))); // no empty file either
+        } else {
+            QCOMPARE(texts, QStringList(Success));
+            QCOMPARE(job.outputSize("a.MOV"), qint64(2000));
+        }
+        job.verifySourcesIntact();
     }
 
     void destinationThatCannotBeCreatedReportsEveryOutput()
     {
-        // Permissions do not stop root; a path through a regular file fails for everyone
-        // (ENOTDIR), so neither the folders nor the outputs can be made.
-        Job job;
+        // Permissions do not stop root; a path through a regular file fails for everyone.
+        Job job({"a.mov", "b.mov"}, {5000});
         const QString blocker = job.root + QLatin1String("/plain-file");
         QVERIFY(writeFile(blocker, "not a folder"));
         job.destination = blocker + QLatin1String("/out");
-        makeSources(job, {"a.mov", "b.mov"});
-        installEngine(job, 5000);
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov", "b.mov"}, {DvPalArguments, Settings::CopyOnly});
-        run(*form);
-
-        QCOMPARE(answers.texts,
-                 QStringList(reportText({job.output("a.MOV"), job.output("b.mov")})));
+        const QString report = reportText({job.output("a.MOV"), job.output("b.mov")});
+        QCOMPARE(job.run({"a.mov", "b.mov"}, {DvPal, Settings::CopyOnly}), QStringList(report));
         QCOMPARE(readFile(blocker), QByteArray("not a folder"));
-        verifySourcesIntact(job);
-        QVERIFY(readFile(job.sandbox.jobScript())
-                    .contains(reportText({job.output("a.MOV"), job.output("b.mov")}).toUtf8()));
+        QVERIFY(readFile(job.sandbox.jobScript()).contains(report.toUtf8()));
+        job.verifySourcesIntact();
     }
 
     void destinationRemovedDuringTheRunCostsOnlyThatFile()
     {
-        Job job;
-        makeSources(job, {"a.mov", "b.mov", "c.mov"});
+        Job job({"a.mov", "b.mov", "c.mov"});
         const QByteArray flag = QFile::encodeName(job.root + QLatin1String("/removed-once"));
-        installEngine(job, 5000,
-                      "if [ ! -e '" + flag + "' ]; then : > '" + flag + "'; rm -rf '"
-                          + QFile::encodeName(job.destination) + "'; fi");
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov", "b.mov", "c.mov"});
-        run(*form);
-
+        job.setEngine({5000, 0,
+                       "if [ ! -e '" + flag + "' ]; then : > '" + flag + "'; rm -rf '"
+                           + QFile::encodeName(job.destination) + "'; fi"});
+        QCOMPARE(job.run({"a.mov", "b.mov", "c.mov"}),
+                 QStringList(reportText({job.output("a.MOV")})));
         QCOMPARE(exactRecordedCalls(job.record).size(), 3);
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("a.MOV")})));
         QVERIFY(!QFile::exists(job.output("a.MOV")));
-        QCOMPARE(QFileInfo(job.output("b.MOV")).size(), qint64(5000));
-        QCOMPARE(QFileInfo(job.output("c.MOV")).size(), qint64(5000));
-        verifySourcesIntact(job);
-    }
-
-    void crashingEngineIsReportedEvenWithALargeOutput()
-    {
-        Job job;
-        makeSources(job, {"a.mov", "b.mov"});
-        installEngine(job, 100000, {}, "kill -SEGV $$");
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov", "b.mov"});
-        run(*form);
-
-        QCOMPARE(exactRecordedCalls(job.record).size(), 2);
-        QCOMPARE(answers.texts,
-                 QStringList(reportText({job.output("a.MOV"), job.output("b.MOV")})));
-        verifySourcesIntact(job);
-    }
-
-    void slowEngineIsWaitedFor()
-    {
-        Job job;
-        makeSources(job, {"a.mov"});
-        installEngine(job, 2000, "sleep 2");
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov"});
-        run(*form);
-
-        QCOMPARE(answers.texts, QStringList(Success));
-        QCOMPARE(QFileInfo(job.output("a.MOV")).size(), qint64(2000));
-        verifySourcesIntact(job);
-    }
-
-    void engineFailingAfterALargeOutputOrWritingNothingIsReported()
-    {
-        Job job;
-        makeSources(job, {"a.mov"});
-        installEngine(job, 1 << 20, {}, "exit 3");
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov"});
-        run(*form);
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("a.MOV")})));
-
-        // An engine that writes nothing, with a clean exit: no output, and no empty file either.
-        QVERIFY(QFile::remove(job.output("a.MOV")));
-        installEngine(job, -1);
-        answers.texts.clear();
-        auto again = prepareForm(job, {"a.mov"});
-        run(*again);
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("a.MOV")})));
-        QVERIFY(!QFile::exists(job.output("a.MOV")));
-        verifySourcesIntact(job);
+        QCOMPARE(job.outputSize("b.MOV"), qint64(5000));
+        QCOMPARE(job.outputSize("c.MOV"), qint64(5000));
+        job.verifySourcesIntact();
     }
 
     void sourceDeletedBetweenAnalyzeAndRunIsReported()
     {
-        Job job;
-        makeSources(job, {"a.mov", "gone.mov", "gone-copy.mov", "z.mov"});
         // Like a real engine, the stand-in fails when its input is missing.
-        installEngine(job, 5000, "[ -f \"$2\" ] || exit 1");
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
+        Job job({"a.mov", "gone.mov", "gone-copy.mov", "z.mov"},
+                {5000, 0, "[ -f \"$2\" ] || exit 1"});
         MainWindow window;
-        std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
+        std::unique_ptr<eksForm> form = job.analyze(window);
         QVERIFY(form);
         QCOMPARE(form->groupFiles.size(), 1);
-        const QStringList settings{DvPalArguments, Settings::CopyOnly, DvPalArguments,
-                                   DvPalArguments};
         // Sorted: a, gone-copy, gone, z.
-        for (int j = 0; j < settings.size(); ++j) {
-            form->groupSettings[0][j] = settings[j];
-            form->groupFiles[0][j] += QLatin1Char('|') + settings[j] + QLatin1Char('|');
-        }
+        Job::fill(*form, {DvPal, Settings::CopyOnly});
         const QStringList deleted{job.source + "/gone.mov", job.source + "/gone-copy.mov"};
         for (const QString &path : deleted)
             QVERIFY(QFile::remove(path));
-        answers.texts.clear();
-        run(*form);
-
-        QCOMPARE(answers.texts,
+        QCOMPARE(job.press(*form),
                  QStringList(reportText({job.output("gone-copy.mov"), job.output("gone.MOV")})));
-        QCOMPARE(QFileInfo(job.output("a.MOV")).size(), qint64(5000));
-        QCOMPARE(QFileInfo(job.output("z.MOV")).size(), qint64(5000));
+        QCOMPARE(job.outputSize("a.MOV"), qint64(5000));
+        QCOMPARE(job.outputSize("z.MOV"), qint64(5000));
         QVERIFY(!QFile::exists(job.output("gone-copy.mov")));
-        verifySourcesIntact(job, deleted);
+        job.verifySourcesIntact(deleted);
     }
 
     void sourceThatIsNotMediaIsReportedByTheRealEngine()
     {
         if (!haveFfmpeg())
             QSKIP("no ffmpeg on PATH");
-        Job job;
-        makeSources(job, {"notes.mov"});
+        Job job({"notes.mov"});
         const QString clip = job.source + QLatin1String("/real.mov");
         QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=0.08", "-c:v",
                            "mpeg4", clip}));
         job.contents.insert(clip, readFile(clip));
-        const QString engine =
-            QFileInfo(QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))).canonicalFilePath();
-        QVERIFY(QFile::link(engine, job.sandbox.engines() + QLatin1String("/ffmpeg")));
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"notes.mov", "real.mov"});
-        run(*form);
-
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("notes.MOV")})));
-        QVERIFY(QFileInfo(job.output("real.MOV")).size() >= MinimumOutputSize);
-        verifySourcesIntact(job);
-    }
-
-    void withoutHomeTheJobScriptGoesToTheUsersOwnHome()
-    {
-        // Only the path is computed here: nothing may be written into the real home.
-        const passwd *user = getpwuid(getuid());
-        QVERIFY(user && user->pw_dir);
-        const QString expected = QFile::decodeName(user->pw_dir)
-            + QLatin1String("/Desktop/log_file.txt");
-        Sandbox sandbox;
-        qputenv("HOME", QByteArray());
-        QCOMPARE(jobScriptPath(), expected);
-        qunsetenv("HOME");
-        QCOMPARE(jobScriptPath(), expected);
-        qputenv("HOME", QFile::encodeName(sandbox.home()));
-        QCOMPARE(jobScriptPath(), sandbox.jobScript());
+        const QString engine = job.sandbox.engines() + QLatin1String("/ffmpeg");
+        QVERIFY(QFile::remove(engine));
+        QVERIFY(QFile::link(
+            QFileInfo(QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))).canonicalFilePath(),
+            engine));
+        QCOMPARE(job.run({"notes.mov", "real.mov"}),
+                 QStringList(reportText({job.output("notes.MOV")})));
+        QVERIFY(job.outputSize("real.MOV") >= MinimumOutputSize);
+        job.verifySourcesIntact();
     }
 
     void withoutDesktopFolderTheReportIsStillShown()
     {
-        Job job;
+        Job job({"a.mov"});
         QVERIFY(QDir(job.sandbox.home() + QLatin1String("/Desktop")).removeRecursively());
-        makeSources(job, {"a.mov"});
-        installEngine(job, 2000);
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov"});
-        run(*form);
-
-        QCOMPARE(answers.texts, QStringList(Success));
+        QCOMPARE(job.run({"a.mov"}), QStringList(Success));
         QVERIFY(!QFileInfo::exists(job.sandbox.home() + QLatin1String("/Desktop")));
-        QCOMPARE(QFileInfo(job.output("a.MOV")).size(), qint64(2000));
-        verifySourcesIntact(job);
+        QCOMPARE(job.outputSize("a.MOV"), qint64(2000));
     }
 
     void unreadableSubfolderIsSkippedAndTheRestConverted()
     {
         if (geteuid() == 0)
-            QSKIP("root reads every folder whatever its permissions; an unreadable folder cannot "
-                  "be made");
-        Job job;
-        makeSources(job, {"a.mov"});
+            QSKIP("root reads every folder whatever its permissions");
+        Job job({"a.mov"});
         const QString locked = job.source + QLatin1String("/locked");
         QVERIFY(QDir().mkpath(locked));
         QVERIFY(writeFile(locked + QLatin1String("/hidden.mov"), "x"));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
-        installEngine(job, 2000);
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
         MainWindow window;
-        std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
-        QFile::setPermissions(
-            locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        std::unique_ptr<eksForm> form = job.analyze(window);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner);
         QVERIFY(form);
         QCOMPARE(allFiles(*form), QStringList(job.source + QLatin1String("/a.mov")));
-        verifySourcesIntact(job);
     }
 
     void symbolicLinkLoopEndsTheScanWithEveryFileOnce()
     {
-        Job job;
-        makeSources(job, {"a.mov"});
+        Job job({"a.mov"});
         QVERIFY(QDir().mkpath(job.source + QLatin1String("/day1/deeper")));
         QVERIFY(writeFile(job.source + QLatin1String("/day1/b.mov"), "b"));
         QVERIFY(writeFile(job.source + QLatin1String("/day1/deeper/c.mov"), "c"));
@@ -418,42 +309,25 @@ private slots:
         QVERIFY(QFile::link(QLatin1String("."), job.source + QLatin1String("/day1/self")));
         QVERIFY(QFile::link(QLatin1String("ping.mov"), job.source + QLatin1String("/pong.mov")));
         QVERIFY(QFile::link(QLatin1String("pong.mov"), job.source + QLatin1String("/ping.mov")));
-        installEngine(job, 2000);
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
         MainWindow window;
-        std::unique_ptr<eksForm> form(analyze(window, job.source, job.destination));
+        std::unique_ptr<eksForm> form = job.analyze(window);
         QVERIFY(form);
-        QCOMPARE(allFiles(*form),
-                 QStringList({job.source + QLatin1String("/a.mov"),
-                              job.source + QLatin1String("/day1/b.mov"),
-                              job.source + QLatin1String("/day1/deeper/c.mov")}));
-        verifySourcesIntact(job);
+        QCOMPARE(allFiles(*form), QStringList({job.source + "/a.mov", job.source + "/day1/b.mov",
+                                               job.source + "/day1/deeper/c.mov"}));
     }
 
     void copyToAFullDiskFailsAndIsReported()
     {
-        Sandbox sandbox;
-        const QString source = sandbox.path() + QLatin1String("/clip.mov");
-        QVERIFY(writeFile(source, QByteArray(100000, 'c')));
-        QVERIFY(!SRCopyFile2(source, QStringLiteral("/dev/full")));
-        QCOMPARE(readFile(source), QByteArray(100000, 'c'));
-
+        Job job({"a.mov", "b.mov"});
+        QVERIFY(!SRCopyFile2(job.source + "/a.mov", QStringLiteral("/dev/full")));
         // In a run: the copy's place in the destination leads to the full disk.
-        Job job;
-        makeSources(job, {"a.mov", "b.mov"});
         QVERIFY(QDir().mkpath(job.destination + QLatin1String("/footage")));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), job.output("b.mov")));
-        installEngine(job, 2000);
-        installOpener(job);
-        DialogAnswers answers(QMessageBox::Ok);
-        auto form = prepareForm(job, {"a.mov", "b.mov"}, {DvPalArguments, Settings::CopyOnly});
-        run(*form);
-
-        QCOMPARE(answers.texts, QStringList(reportText({job.output("b.mov")})));
+        QCOMPARE(job.run({"a.mov", "b.mov"}, {DvPal, Settings::CopyOnly}),
+                 QStringList(reportText({job.output("b.mov")})));
         QVERIFY(QFileInfo(job.output("b.mov")).isSymLink());
-        QCOMPARE(QFileInfo(job.output("a.MOV")).size(), qint64(2000));
-        verifySourcesIntact(job);
+        QCOMPARE(job.outputSize("a.MOV"), qint64(2000));
+        job.verifySourcesIntact();
     }
 };
 

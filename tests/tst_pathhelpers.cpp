@@ -5,58 +5,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-QStringList debugLines;
-
-void collectDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines.append(message);
-}
-
-// Restores the working folder when a test leaves, whatever happened.
-class CurrentFolderGuard
-{
-public:
-    CurrentFolderGuard() : m_old(QDir::currentPath()) {}
-    ~CurrentFolderGuard() { QDir::setCurrent(m_old); }
-
-private:
-    QString m_old;
-};
-} // namespace
-
 class PathHelpersTest final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void cleanup();
+    void cleanup() { nastavki.clear(); }
 
     void folderPartKeepsEverythingUpToTheLastSeparator_data();
     void folderPartKeepsEverythingUpToTheLastSeparator();
-    void folderPartIsTracedInQuotes();
-
     void knownExtensionsAreAcceptedInAnyCaseOnceFilled();
-    void nothingIsAcceptedBeforeTheListIsFilled();
-
-    void takeoutspecialDropsFieldMarks();
+    void cleanersRemoveMarksAndSeparators();
     void takeoutduplicatehashCollapsesPairsOfSeparators_data();
     void takeoutduplicatehashCollapsesPairsOfSeparators();
-    void changehashdirectionTurnsBackslashesIntoSlashes();
-    void cleanersLeaveTheirArgumentAlone();
-
-    void workingPathIsTheCurrentFolderWithoutTrailingSlash();
-    void workingPathOfTheRootFolderIsASlash();
-    void workingPathTooLongForTheBufferIsEmpty();
+    void workingPathIsTheCurrentFolderOrEmptyWhenTooLong();
 };
-
-void PathHelpersTest::cleanup()
-{
-    nastavki.clear();
-    qInstallMessageHandler(nullptr);
-    debugLines.clear();
-}
 
 void PathHelpersTest::folderPartKeepsEverythingUpToTheLastSeparator_data()
 {
@@ -67,7 +30,6 @@ void PathHelpersTest::folderPartKeepsEverythingUpToTheLastSeparator_data()
     QTest::newRow("slash comes last") << "C:\\v/sub/clip.mov" << "C:\\v/sub/";
     QTest::newRow("backslash comes last") << "/v/sub\\clip.mov" << "/v/sub\\";
     QTest::newRow("trailing slash") << "/Users/a/" << "/Users/a/";
-    QTest::newRow("trailing backslash") << "C:\\v\\" << "C:\\v\\";
     QTest::newRow("bare name") << "clip.mov" << "";
     QTest::newRow("empty") << "" << "";
     QTest::newRow("root file") << "/clip.mov" << "/";
@@ -78,48 +40,25 @@ void PathHelpersTest::folderPartKeepsEverythingUpToTheLastSeparator()
 {
     QFETCH(QString, path);
     QFETCH(QString, folder);
-    const QString before = path;
     QCOMPARE(oddeliimeodpat2(path), folder);
-    QCOMPARE(path, before);
-}
-
-void PathHelpersTest::folderPartIsTracedInQuotes()
-{
-    qInstallMessageHandler(collectDebug);
-    oddeliimeodpat2(QStringLiteral("/Users/a/clip.mov"));
-    qInstallMessageHandler(nullptr);
-    QCOMPARE(debugLines, QStringList{QStringLiteral("oddelen od pat: \"/Users/a/\"")});
 }
 
 void PathHelpersTest::knownExtensionsAreAcceptedInAnyCaseOnceFilled()
 {
+    QVERIFY(!goimali(QStringLiteral("mov"))); // nothing before ANALYZE fills the list
     nastavki.append(knownMediaExtensions());
-    QVERIFY(goimali(QStringLiteral("mov")));
-    QVERIFY(goimali(QStringLiteral("Mov")));
-    QVERIFY(goimali(QStringLiteral("MOV")));
-    QVERIFY(goimali(QStringLiteral("m2ts")));
-    QVERIFY(goimali(QStringLiteral("ts")));
-    QVERIFY(!goimali(QStringLiteral("txt")));
-    QVERIFY(!goimali(QStringLiteral(".mov")));
-    QVERIFY(!goimali(QString()));
-    QVERIFY(!goimali(QStringLiteral("mo")));
+    for (const char *known : {"mov", "Mov", "MOV", "m2ts", "ts"})
+        QVERIFY2(goimali(QLatin1String(known)), known);
+    for (const char *unknown : {"txt", ".mov", "", "mo"})
+        QVERIFY2(!goimali(QLatin1String(unknown)), unknown);
 }
 
-void PathHelpersTest::nothingIsAcceptedBeforeTheListIsFilled()
+void PathHelpersTest::cleanersRemoveMarksAndSeparators()
 {
-    QVERIFY(nastavki.isEmpty());
-    QVERIFY(!goimali(QStringLiteral("mov")));
-    QVERIFY(!goimali(QStringLiteral("MOV")));
-    QVERIFY(!goimali(QString()));
-}
-
-void PathHelpersTest::takeoutspecialDropsFieldMarks()
-{
-    QCOMPARE(takeoutspecial(QStringLiteral("a|b*c")), QStringLiteral("abc"));
-    QCOMPARE(takeoutspecial(QStringLiteral("/x/clip.mov|DEFAULT|")),
-             QStringLiteral("/x/clip.movDEFAULT"));
+    QCOMPARE(takeoutspecial(QStringLiteral("/x/clip.mov|DEFAULT|*")), QStringLiteral("/x/clip.movDEFAULT"));
     QCOMPARE(takeoutspecial(QStringLiteral("**||")), QString());
-    QCOMPARE(takeoutspecial(QString()), QString());
+    QCOMPARE(changehashdirection(QStringLiteral("C:\\v\\\\clip.mov")), QStringLiteral("C:/v//clip.mov"));
+    QCOMPARE(changehashdirection(QStringLiteral("/plain/path")), QStringLiteral("/plain/path"));
 }
 
 void PathHelpersTest::takeoutduplicatehashCollapsesPairsOfSeparators_data()
@@ -133,10 +72,8 @@ void PathHelpersTest::takeoutduplicatehashCollapsesPairsOfSeparators_data()
     QTest::newRow("slash backslash") << "a/\\b" << "a/b";
     QTest::newRow("backslash slash") << "a\\/b" << "a/b";
     QTest::newRow("lone backslash") << "a\\b" << "a\\b";
-    QTest::newRow("trailing single slash") << "a/" << "a/";
     QTest::newRow("trailing double slash") << "a//" << "a/";
     QTest::newRow("leading double slash") << "//a" << "/a";
-    QTest::newRow("empty") << "" << "";
 }
 
 void PathHelpersTest::takeoutduplicatehashCollapsesPairsOfSeparators()
@@ -146,26 +83,10 @@ void PathHelpersTest::takeoutduplicatehashCollapsesPairsOfSeparators()
     QCOMPARE(takeoutduplicatehash(text), cleaned);
 }
 
-void PathHelpersTest::changehashdirectionTurnsBackslashesIntoSlashes()
+void PathHelpersTest::workingPathIsTheCurrentFolderOrEmptyWhenTooLong()
 {
-    QCOMPARE(changehashdirection(QStringLiteral("C:\\v\\clip.mov")), QStringLiteral("C:/v/clip.mov"));
-    QCOMPARE(changehashdirection(QStringLiteral("a\\\\b")), QStringLiteral("a//b"));
-    QCOMPARE(changehashdirection(QStringLiteral("/plain/path")), QStringLiteral("/plain/path"));
-}
-
-void PathHelpersTest::cleanersLeaveTheirArgumentAlone()
-{
-    const QString text = QStringLiteral("C:\\\\x|*//y");
-    QString argument = text;
-    takeoutspecial(argument);
-    takeoutduplicatehash(argument);
-    changehashdirection(argument);
-    QCOMPARE(argument, text);
-}
-
-void PathHelpersTest::workingPathIsTheCurrentFolderWithoutTrailingSlash()
-{
-    CurrentFolderGuard guard;
+    const QString old = QDir::currentPath();
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(old); });
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir::setCurrent(dir.path()));
@@ -174,24 +95,13 @@ void PathHelpersTest::workingPathIsTheCurrentFolderWithoutTrailingSlash()
     QCOMPARE(QString::fromStdString(get_working_path1()), expected);
     QCOMPARE(bundlePath(QStringLiteral("engines/")),
              expected + QStringLiteral("/VeltroanBatchConverter.app/engines/"));
-}
 
-void PathHelpersTest::workingPathOfTheRootFolderIsASlash()
-{
-    CurrentFolderGuard guard;
+    // The doubled slash is harmless: the file system reads it as one.
     QVERIFY(QDir::setCurrent(QStringLiteral("/")));
     QCOMPARE(get_working_path(), std::string("/"));
-    QCOMPARE(get_working_path1(), std::string("/"));
-    // The doubled slash is harmless: the file system reads it as one.
-    QCOMPARE(bundlePath(QStringLiteral("engines/")),
-             QStringLiteral("//VeltroanBatchConverter.app/engines/"));
-}
+    QCOMPARE(bundlePath(QStringLiteral("engines/")), QStringLiteral("//VeltroanBatchConverter.app/engines/"));
 
-void PathHelpersTest::workingPathTooLongForTheBufferIsEmpty()
-{
-    CurrentFolderGuard guard;
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    // Deeper than the lookup's buffer: no working folder rather than a cut-off one.
     QString deep = dir.path();
     while (deep.size() <= 1100)
         deep += QLatin1Char('/') + QString(100, QLatin1Char('d'));
@@ -199,8 +109,7 @@ void PathHelpersTest::workingPathTooLongForTheBufferIsEmpty()
     QVERIFY(QDir::setCurrent(deep));
     QCOMPARE(get_working_path(), std::string());
     QCOMPARE(get_working_path1(), std::string());
-    QCOMPARE(bundlePath(QStringLiteral("engines/")),
-             QStringLiteral("/VeltroanBatchConverter.app/engines/"));
+    QCOMPARE(bundlePath(QStringLiteral("engines/")), QStringLiteral("/VeltroanBatchConverter.app/engines/"));
 }
 
 QTEST_GUILESS_MAIN(PathHelpersTest)

@@ -10,7 +10,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QListView>
-#include <QListWidget>
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,91 +20,74 @@
 namespace {
 const QString OpenLocation = QStringLiteral("Open Location in Finder");
 const QString Play = QStringLiteral("Play");
+
+// A shown form in its own sandbox. A stand-in engine keeps the form from asking for one;
+// stand-ins record what the package's player and the opener are given.
+struct Fixture
+{
+    Sandbox sandbox;
+    DialogAnswers answers{QMessageBox::No};
+    QString root = QFileInfo(sandbox.path()).canonicalFilePath();
+    QString playerRecord = sandbox.path() + QLatin1String("/player-calls");
+    QString openerRecord = sandbox.path() + QLatin1String("/open-calls");
+    eksForm form;
+
+    Fixture()
+    {
+        writeRecordingProgram(sandbox.engines() + QLatin1String("/ffmpeg"), sandbox.path() + "/engine-calls");
+        writeRecordingProgram(sandbox.bundle() + QLatin1String("/ffplay"), playerRecord, Recording::Exact);
+        writeRecordingProgram(sandbox.bin() + QLatin1String("/open"), openerRecord, Recording::Exact);
+        form.show();
+        exposed = QTest::qWaitForWindowExposed(&form);
+    }
+    bool exposed = false;
+    QList<QByteArrayList> playerCalls() const { return exactRecordedCalls(playerRecord); }
+    QList<QByteArrayList> openerCalls() const { return exactRecordedCalls(openerRecord); }
+
+    QString makeFile(const QString &inRoot)
+    {
+        return touchFile(root + inRoot, "not a clip\n") ? root + inRoot : QString();
+    }
+    // One extension group holding the given job entries; the first becomes current.
+    void deliver(const QStringList &entries)
+    {
+        QVERIFY(exposed);
+        form.receiveEXT({QStringLiteral("mov")}, {entries}, {QLatin1String("file://") + root + "/clips"},
+                        root + QLatin1String("/out"));
+        files()->setCurrentIndex(fileRow(0));
+    }
+    QListView *files() { return form.findChild<QListView *>(QStringLiteral("listView_2")); }
+    QModelIndex fileRow(int row) { return files()->model()->index(row, 0); }
+    QProgressBar *bar() { return form.findChild<QProgressBar *>(QStringLiteral("progressBar")); }
+
+    // A right-click on the file list, as the user makes it.
+    void rightClickFiles()
+    {
+        const QPoint pos = files()->viewport()->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, files()->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(files()->viewport(), &event);
+    }
+};
+
+bool sandboxHolds(const QString &root, const QString &namePrefix)
+{
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (QFileInfo(it.next()).fileName().startsWith(namePrefix))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 class PreviewTest final : public QObject
 {
     Q_OBJECT
 
-private:
-    // A stand-in engine keeps the form from asking for one; stand-ins record what the
-    // package's player and the opener are given.
-    struct Fixture
-    {
-        Sandbox sandbox;
-        DialogAnswers answers{QMessageBox::No};
-        QString root = QFileInfo(sandbox.path()).canonicalFilePath();
-        QString playerRecord = sandbox.path() + QLatin1String("/player-calls");
-        QString openerRecord = sandbox.path() + QLatin1String("/open-calls");
-
-        Fixture()
-        {
-            writeRecordingProgram(sandbox.engines() + QLatin1String("/ffmpeg"),
-                                  sandbox.path() + QLatin1String("/engine-calls"));
-            writeExactRecordingProgram(sandbox.bundle() + QLatin1String("/ffplay"), playerRecord);
-            writeExactRecordingProgram(sandbox.bin() + QLatin1String("/open"), openerRecord);
-        }
-        QList<QByteArrayList> playerCalls() const { return exactRecordedCalls(playerRecord); }
-        QList<QByteArrayList> openerCalls() const { return exactRecordedCalls(openerRecord); }
-    };
-
     // Texts of the last menu shown; the runner picks the action named m_choice.
     QStringList m_menuTexts;
     QString m_choice;
     int m_menus = 0;
-
-    template <typename T> static T *child(eksForm &form, const char *name)
-    {
-        T *widget = form.findChild<T *>(QLatin1String(name));
-        Q_ASSERT(widget);
-        return widget;
-    }
-
-    static QString makeFile(const QString &path, const QByteArray &content = "not a clip\n")
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        return writeFile(path, content) ? path : QString();
-    }
-
-    // One extension group holding the given job entries.
-    static void deliver(eksForm &form, const QStringList &entries, const QString &root)
-    {
-        form.receiveEXT({QStringLiteral("mov")}, {entries},
-                        {QLatin1String("file://") + root + QLatin1String("/clips")},
-                        root + QLatin1String("/out"));
-    }
-
-    static QModelIndex fileRow(eksForm &form, int row)
-    {
-        auto *view = child<QListView>(form, "listView_2");
-        return view->model()->index(row, 0);
-    }
-
-    static void show(eksForm &form)
-    {
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-    }
-
-    // A right-click on the file list, as the user makes it.
-    static void rightClickFiles(eksForm &form)
-    {
-        auto *view = child<QListView>(form, "listView_2");
-        const QPoint pos = view->viewport()->rect().center();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->viewport()->mapToGlobal(pos));
-        QApplication::sendEvent(view->viewport(), &event);
-    }
-
-    static bool sandboxHolds(const QString &root, const QString &namePrefix)
-    {
-        QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            if (QFileInfo(it.next()).fileName().startsWith(namePrefix))
-                return true;
-        }
-        return false;
-    }
 
 private slots:
     void init()
@@ -128,39 +110,18 @@ private slots:
 
     void cleanup() { Modal::setMenuRunner({}); }
 
-    void clickingAnAssignedFilePreviewsTheFileItself()
+    void clickingOrDoubleClickingAFilePreviewsTheFileItself()
     {
-        Fixture fixture;
-        const QString clip = makeFile(fixture.root + QLatin1String("/clips/day 1/a.mov"));
-        eksForm form;
-        show(form);
-        deliver(form, {clip}, fixture.root);
+        Fixture f;
+        const QString clip = f.makeFile(QStringLiteral("/clips/day 1/a.mov"));
+        const QString loose = f.makeFile(QStringLiteral("/loose/b.mov"));
+        // The second was dropped on its own: its entry comes without the leading slash.
+        f.deliver({clip + QLatin1String("|720x576 DV PAL|"), loose.mid(1) + QLatin1String("|H.264|")});
 
-        auto *view = child<QListView>(form, "listView_2");
-        view->selectionModel()->select(fileRow(form, 0), QItemSelectionModel::ClearAndSelect);
-        auto *settings = child<QListWidget>(form, "listWidget");
-        settings->setCurrentItem(
-            settings->findItems(QStringLiteral("720x576 DV PAL"), Qt::MatchExactly).value(0));
-        child<QPushButton>(form, "pushButton")->click();
-        QVERIFY(fileRow(form, 0).data().toString().endsWith(QLatin1String("|720x576 DV PAL|")));
-
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(fileRow(form, 0)).center());
-        QCOMPARE(form.player()->source(), QUrl::fromLocalFile(clip));
-    }
-
-    void doubleClickingAFileDroppedOnItsOwnPreviewsIt()
-    {
-        Fixture fixture;
-        const QString clip = makeFile(fixture.root + QLatin1String("/loose/b.mov"));
-        eksForm form;
-        show(form);
-        // Dropped on its own: the entry comes without its leading slash.
-        deliver(form, {clip.mid(1) + QLatin1String("|720x576 DV PAL|")}, fixture.root);
-
-        auto *view = child<QListView>(form, "listView_2");
-        emit view->doubleClicked(fileRow(form, 0));
-        QCOMPARE(form.player()->source(), QUrl::fromLocalFile(clip));
+        QTest::mouseClick(f.files()->viewport(), Qt::LeftButton, {}, f.files()->visualRect(f.fileRow(0)).center());
+        QCOMPARE(f.form.player()->source(), QUrl::fromLocalFile(clip));
+        emit f.files()->doubleClicked(f.fileRow(1));
+        QCOMPARE(f.form.player()->source(), QUrl::fromLocalFile(loose));
     }
 
     void playPauseSwitchesThePlayer_data()
@@ -173,26 +134,19 @@ private slots:
     void playPauseSwitchesThePlayer()
     {
         QFETCH(bool, decodable);
-        Fixture fixture;
-        const QString clip = fixture.root + QLatin1String("/clips/c.mov");
+        if (decodable && !haveFfmpeg())
+            QSKIP("ffmpeg makes the clip");
+        Fixture f;
+        const QString clip = f.makeFile(QStringLiteral("/clips/c.mov"));
         if (decodable) {
-            if (!haveFfmpeg())
-                QSKIP("ffmpeg makes the clip");
-            QDir().mkpath(fixture.root + QLatin1String("/clips"));
-            QVERIFY(runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("testsrc=size=64x64:rate=25"), QStringLiteral("-t"),
-                               QStringLiteral("5"), QStringLiteral("-pix_fmt"),
-                               QStringLiteral("yuv420p"), clip}));
-        } else {
-            makeFile(clip);
+            QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x64:rate=25", "-t", "5",
+                               "-pix_fmt", "yuv420p", clip}));
         }
-        eksForm form;
-        show(form);
-        deliver(form, {clip}, fixture.root);
-        form.playfile(clip);
+        f.deliver({clip});
+        f.form.playfile(clip);
 
-        QMediaPlayer *player = form.player();
-        auto *button = child<QPushButton>(form, "pushButton_8");
+        QMediaPlayer *player = f.form.player();
+        auto *button = f.form.findChild<QPushButton *>(QStringLiteral("pushButton_8"));
         for (int press = 0; press < 3; ++press) {
             const QMediaPlayer::PlaybackState before = player->playbackState();
             button->click();
@@ -204,131 +158,67 @@ private slots:
         QCOMPARE(player->source(), QUrl::fromLocalFile(clip));
     }
 
-    void menuOffersPlayOnlyWithThePlayer_data()
+    void menuRunsNothingWithoutChoiceOrCurrentRows_data()
     {
         QTest::addColumn<int>("player");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("lost"); // the list left without a current row
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("player") << 1 << QStringList({OpenLocation, Play});
-        QTest::newRow("no player") << 0 << QStringList({OpenLocation});
+        const QStringList both{OpenLocation, Play};
+        QTest::newRow("player, nothing chosen") << 1 << QString() << "" << both;
+        QTest::newRow("no player") << 0 << QString() << "" << QStringList{OpenLocation};
+        QTest::newRow("open, no file row") << 1 << OpenLocation << "listView_2" << both;
+        QTest::newRow("play, no file row") << 1 << Play << "listView_2" << both;
+        QTest::newRow("open, no extension row") << 1 << OpenLocation << "listView" << both;
+        QTest::newRow("play, no extension row") << 1 << Play << "listView" << both;
     }
 
-    void menuOffersPlayOnlyWithThePlayer()
+    void menuRunsNothingWithoutChoiceOrCurrentRows()
     {
         QFETCH(int, player);
-        QFETCH(QStringList, texts);
-        Fixture fixture;
-        eksForm form;
-        show(form);
-        deliver(form, {makeFile(fixture.root + QLatin1String("/clips/a.mov"))}, fixture.root);
-        child<QListView>(form, "listView_2")->setCurrentIndex(fileRow(form, 0));
-        ffplay = player;
-
-        rightClickFiles(form); // no action chosen
-        QCOMPARE(m_menus, 1);
-        QCOMPARE(m_menuTexts, texts);
-        QVERIFY(fixture.openerCalls().isEmpty());
-        QVERIFY(fixture.playerCalls().isEmpty());
-        QCOMPARE(child<QProgressBar>(form, "progressBar")->value(), 0);
-    }
-
-    void menuWithoutCurrentFileRunsNothing_data()
-    {
-        QTest::addColumn<QString>("choice");
-        QTest::addColumn<bool>("extensionCurrent");
-        QTest::newRow("open, no file row") << OpenLocation << true;
-        QTest::newRow("play, no file row") << Play << true;
-        QTest::newRow("open, no extension row") << OpenLocation << false;
-        QTest::newRow("play, no extension row") << Play << false;
-    }
-
-    void menuWithoutCurrentFileRunsNothing()
-    {
         QFETCH(QString, choice);
-        QFETCH(bool, extensionCurrent);
-        Fixture fixture;
-        eksForm form;
-        show(form);
-        deliver(form, {makeFile(fixture.root + QLatin1String("/clips/a.mov"))}, fixture.root);
-        ffplay = 1;
-        auto *files = child<QListView>(form, "listView_2");
-        if (extensionCurrent) {
-            files->selectionModel()->clearCurrentIndex();
-        } else {
-            files->setCurrentIndex(fileRow(form, 0));
-            child<QListView>(form, "listView")->selectionModel()->clearCurrentIndex();
-        }
+        QFETCH(QString, lost);
+        QFETCH(QStringList, texts);
+        Fixture f;
+        f.deliver({f.makeFile(QStringLiteral("/clips/a.mov"))});
+        ffplay = player;
+        if (!lost.isEmpty())
+            f.form.findChild<QListView *>(lost)->selectionModel()->clearCurrentIndex();
         m_choice = choice;
 
-        rightClickFiles(form);
+        f.rightClickFiles();
         QCOMPARE(m_menus, 1);
-        QVERIFY(fixture.openerCalls().isEmpty());
-        QVERIFY(fixture.playerCalls().isEmpty());
-        QCOMPARE(child<QProgressBar>(form, "progressBar")->value(), 0);
+        QCOMPARE(m_menuTexts, texts);
+        QVERIFY(f.openerCalls().isEmpty());
+        QVERIFY(f.playerCalls().isEmpty());
+        QCOMPARE(f.bar()->value(), 0);
     }
 
-    void openLocationShowsTheLinkTargetFolder()
+    void playAndOpenGiveShellCharactersInPathsUnharmed()
     {
-        Fixture fixture;
-        const QString target = fixture.root + QLatin1String("/disk/footage");
-        makeFile(target + QLatin1String("/a.mov"));
-        QVERIFY(QDir().mkpath(fixture.root + QLatin1String("/clips")));
-        QVERIFY(QFile::link(target, fixture.root + QLatin1String("/clips/linked")));
-        eksForm form;
-        show(form);
-        deliver(form, {fixture.root + QLatin1String("/clips/linked/a.mov")}, fixture.root);
-        child<QListView>(form, "listView_2")->setCurrentIndex(fileRow(form, 0));
-        ffplay = 1;
-        m_choice = OpenLocation;
-
-        rightClickFiles(form);
-        QCOMPARE(fixture.openerCalls(), QList<QByteArrayList>({{target.toUtf8()}}));
-        QVERIFY(fixture.playerCalls().isEmpty());
-        QCOMPARE(child<QProgressBar>(form, "progressBar")->value(), 100);
-    }
-
-    void playRunsThePackagePlayerWithTheFile()
-    {
-        Fixture fixture;
-        const QString clip = makeFile(fixture.root + QLatin1String("/clips/a b.mov"));
-        eksForm form;
-        show(form);
-        deliver(form, {clip + QLatin1String("|H.264|")}, fixture.root);
-        child<QListView>(form, "listView_2")->setCurrentIndex(fileRow(form, 0));
-        ffplay = 1;
-        m_choice = Play;
-
-        rightClickFiles(form);
-        const QList<QByteArrayList> calls = fixture.playerCalls();
-        QCOMPARE(calls.size(), 1);
-        QCOMPARE(calls.first().size(), 1);
-        QCOMPARE(QFileInfo(QString::fromUtf8(calls.first().first())).canonicalFilePath(), clip);
-        QVERIFY(fixture.openerCalls().isEmpty());
-        QCOMPARE(child<QProgressBar>(form, "progressBar")->value(), 0);
-    }
-
-    void shellCharactersInPathsReachTheProgramsUnharmed()
-    {
-        Fixture fixture;
-        const QString folder
-            = fixture.root + QStringLiteral("/clips/my \"best\" $(touch pwned) it's 日本語");
-        const QString clip
-            = makeFile(folder + QStringLiteral("/映像 \"1\" `touch pwned2` $HOME.mov"));
-        QVERIFY(!clip.isEmpty());
-        eksForm form;
-        show(form);
+        Fixture f;
+        const QString folder = QStringLiteral("/disk/my \"best\" $(touch pwned) it's 日本語");
+        const QString name = QStringLiteral("/映像 \"1\" `touch pwned2` $HOME.mov");
+        QVERIFY(!f.makeFile(folder + name).isEmpty());
+        // Reached through a link: the location opened is the link's target.
+        QVERIFY(QDir().mkpath(f.root + QLatin1String("/clips")));
+        QVERIFY(QFile::link(f.root + folder, f.root + QLatin1String("/clips/linked")));
+        const QString clip = f.root + QLatin1String("/clips/linked") + name;
         // Dropped on its own, so the player is given exactly "/" + the entry.
-        deliver(form, {clip.mid(1)}, fixture.root);
-        child<QListView>(form, "listView_2")->setCurrentIndex(fileRow(form, 0));
+        f.deliver({clip.mid(1) + QLatin1String("|H.264|")});
         ffplay = 1;
 
         m_choice = Play;
-        rightClickFiles(form);
-        m_choice = OpenLocation;
-        rightClickFiles(form);
+        f.rightClickFiles();
+        QCOMPARE(f.playerCalls(), QList<QByteArrayList>({{clip.toUtf8()}}));
+        QVERIFY(f.openerCalls().isEmpty());
+        QCOMPARE(f.bar()->value(), 0);
 
-        QCOMPARE(fixture.playerCalls(), QList<QByteArrayList>({{clip.toUtf8()}}));
-        QCOMPARE(fixture.openerCalls(), QList<QByteArrayList>({{folder.toUtf8()}}));
-        QVERIFY(!sandboxHolds(fixture.sandbox.path(), QStringLiteral("pwned")));
+        m_choice = OpenLocation;
+        f.rightClickFiles();
+        QCOMPARE(f.openerCalls(), QList<QByteArrayList>({{(f.root + folder).toUtf8()}}));
+        QCOMPARE(f.bar()->value(), 100);
+        QVERIFY(!sandboxHolds(f.sandbox.path(), QStringLiteral("pwned")));
     }
 };
 
