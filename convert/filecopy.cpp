@@ -3,10 +3,31 @@
 #include <QDebug>
 #include <QFile>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 constexpr qint64 BufferSize = 16000;
+
+enum class KernelCopy { Done, NotPossible, Failed };
+
+// Lets the kernel move the bytes from file to file (no trip through our buffer), as cat
+// does. Where it cannot (another file system, a device such as /dev/full) nothing has been
+// copied yet and the buffered loop does the work.
+KernelCopy copyInKernel(int from, int to)
+{
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(1) << 30, 0);
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (n == 0)
+            return copied > 0 ? KernelCopy::Done : KernelCopy::NotPossible;
+        return copied > 0 ? KernelCopy::Failed : KernelCopy::NotPossible;
+    }
+}
 
 void mark(bool trace, const char *marker)
 {
@@ -46,7 +67,10 @@ bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool trace
     std::vector<char> buffer(BufferSize);
     mark(traceMarkers, "1429");
     bool complete = true;
-    while (!source.atEnd()) {
+    const KernelCopy kernel = copyInKernel(source.handle(), destination.handle());
+    if (kernel == KernelCopy::Failed)
+        complete = false;
+    while (kernel == KernelCopy::NotPossible && !source.atEnd()) {
         const qint64 got = source.read(buffer.data(), BufferSize);
         if (got <= 0) {
             complete = false;

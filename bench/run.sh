@@ -1,0 +1,273 @@
+#!/bin/bash
+# Builds the benchmarks (Release, in build-bench) and runs them; prints one Markdown table.
+# Every figure is the median of several runs, and every ratio is taken against a baseline
+# measured in the same run, interleaved with the program's runs so that both see the same
+# load. The program's times are those of the call alone (from the click, or the function
+# call, to its return, measured inside the process); a baseline's time is its process's,
+# from start to exit. The debug channel goes to /dev/null, as do the engines' messages.
+#
+#   bash bench/run.sh            environment: ORLENNE_BENCH_RUNS (default 7),
+#                                ORLENNE_BENCH_DATA (default /tmp/orlenne-bench-PID)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build-bench"
+runs=${ORLENNE_BENCH_RUNS:-7}
+# No dot in the path: ANALYZE takes an entry holding a dot for a file.
+data=${ORLENNE_BENCH_DATA:-/tmp/orlenne-bench-$$}
+bench="$build/bench/orlenne_bench"
+
+step() { printf '== %s\n' "$*" >&2; }
+fail() {
+    printf 'bench failed: %s\n' "$*" >&2
+    exit 1
+}
+
+case "$data" in *.*) fail "ORLENNE_BENCH_DATA must not hold a dot: $data" ;; esac
+command -v ffmpeg >/dev/null || fail "ffmpeg is missing (bash scripts/setup.sh installs it)"
+[ -e "$data" ] && fail "$data exists already"
+mkdir -p "$data"
+trap 'rm -rf "$data"' EXIT
+
+step "building orlenne_bench in $build (Release)"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORLENNE_BENCH=ON >/dev/null ||
+    fail "cmake configure"
+cmake --build "$build" --target orlenne_bench -j2 >/dev/null || fail "build"
+
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# field NAME LINE: the value of NAME=... in a result line.
+field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<<"$2"; }
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+calc() { awk "BEGIN {printf \"%.${2:-2}f\", $1}"; }
+verdict() { awk "BEGIN {print ($1) ? \"met\" : \"**missed**\"}"; }
+
+# record FILE LINE: keeps call_ms, cpu_ms, maxrss_kb, rss_before_kb and self_cpu_ms of one
+# result line, in these columns.
+record() {
+    local line=$2
+    [ -n "$(field call_ms "$line")" ] || fail "no result from a run: $line"
+    local values=() key
+    for key in call_ms cpu_ms maxrss_kb rss_before_kb self_cpu_ms; do
+        values+=("$(field $key "$line")")
+        [ -n "${values[-1]}" ] || values[-1]=-
+    done
+    echo "${values[*]}" >>"$1"
+}
+col() { awk -v c="$2" '{print $c}' "$1" | median; }
+
+# A working folder as the program expects it: the bundle with an engine, a HOME with a
+# Desktop for the job script, and a stand-in desktop opener first on PATH.
+make_workdir() {
+    local dir=$1 engine=$2
+    mkdir -p "$dir/VeltroanBatchConverter.app/engines" "$dir/home/Desktop" "$dir/bin" \
+        "$dir/footage" "$dir/out"
+    if [ "$engine" = real ]; then
+        ln -s "$(command -v ffmpeg)" "$dir/VeltroanBatchConverter.app/engines/ffmpeg"
+    else
+        # Writes 2000 bytes to its last argument, the output, and exits.
+        printf '#!/bin/sh\nfor last in "$@"; do :; done\nprintf %%2000s "" > "$last"\n' \
+            >"$dir/VeltroanBatchConverter.app/engines/ffmpeg"
+        chmod 755 "$dir/VeltroanBatchConverter.app/engines/ffmpeg"
+    fi
+    printf '#!/bin/sh\nexit 0\n' >"$dir/bin/open"
+    chmod 755 "$dir/bin/open"
+}
+# in_workdir DIR COMMAND...: runs the program's side in its working folder.
+in_workdir() {
+    local dir=$1
+    shift
+    (cd "$dir" && HOME="$dir/home" PATH="$dir/bin:$PATH" "$@" 2>/dev/null </dev/null)
+}
+
+rows=()
+# row LABEL PROGRAM BASELINE RATIO CPU-RATIO GOAL RESULT
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 | $6 | $7 |"); }
+# cpu A B: the ratio of the median CPU times of two result files.
+cpu() { calc "$(col "$1" 2) / $(col "$2" 2)"; }
+
+# --- ANALYZE -----------------------------------------------------------------------------
+step "making the trees: 200,000 files in 2,000 folders and 20,000 in 200 (60 % media)"
+"$bench" maketree "$data/tree200k" 20 100 100 >/dev/null || fail "tree"
+"$bench" maketree "$data/tree20k" 2 100 100 >/dev/null || fail "tree"
+make_workdir "$data/analyze" stand-in
+
+step "ANALYZE, $runs runs per tree, each against find -type f (warm cache)"
+for tree in tree200k tree20k; do
+    # One unmeasured pass of each, so that both find the tree in the cache.
+    "$bench" time /dev/null find "$data/$tree" -type f >/dev/null
+    in_workdir "$data/analyze" "$bench" analyze "$data/$tree" "$data/analyze/out" >/dev/null ||
+        fail "ANALYZE of $data/$tree failed"
+    for ((i = 0; i < runs; i++)); do
+        record "$data/find.$tree" "$("$bench" time /dev/null find "$data/$tree" -type f)"
+        line=$(in_workdir "$data/analyze" "$bench" analyze "$data/$tree" "$data/analyze/out")
+        [ "$(field found "$line")" -gt 0 ] || fail "ANALYZE found nothing: $line"
+        record "$data/analyze.$tree" "$line"
+        record "$data/walk.$tree" "$("$bench" walk "$data/$tree")"
+        record "$data/quiet.$tree" "$(QT_LOGGING_RULES='default.debug=false' \
+            in_workdir "$data/analyze" "$bench" analyze "$data/$tree" "$data/analyze/out")"
+    done
+done
+a200=$(col "$data/analyze.tree200k" 1)
+f200=$(col "$data/find.tree200k" 1)
+a20=$(col "$data/analyze.tree20k" 1)
+f20=$(col "$data/find.tree20k" 1)
+ratio=$(calc "$a200 / $f200")
+row "ANALYZE, 200,000 files (120,000 media) vs \`find TREE -type f\`" "$a200 ms" "$f200 ms" \
+    "$ratio" "$(cpu "$data/analyze.tree200k" "$data/find.tree200k")" "≤ 2.0" "$(verdict "$ratio <= 2.0")"
+ratio=$(calc "$a200 / $a20")
+row "ANALYZE, 10× the files: 200,000 vs 20,000" "$a200 ms" "$a20 ms" "$ratio" \
+    "$(cpu "$data/analyze.tree200k" "$data/analyze.tree20k")" "≤ 11" "$(verdict "$ratio <= 11")"
+peak=$(calc "$(col "$data/analyze.tree200k" 3) / 1024" 1)
+before=$(calc "$(col "$data/analyze.tree200k" 4) / 1024" 1)
+row "ANALYZE, peak memory at 200,000 files (before the click: $before MB)" "$peak MB" "–" "–" "–" \
+    "< 150 MB" "$(verdict "$peak < 150")"
+info=("ANALYZE 200,000: CPU $(col "$data/analyze.tree200k" 2) ms vs find's $(col "$data/find.tree200k" 2) ms")
+info+=("ANALYZE 20,000 vs find: $(calc "$a20 / $f20") (find $f20 ms)")
+info+=("QDirIterator walk alone, 200,000: $(col "$data/walk.tree200k" 1) ms = $(calc "$(col "$data/walk.tree200k" 1) / $f200") × find")
+info+=("ANALYZE 200,000 with the debug channel off (QT_LOGGING_RULES=default.debug=false): $(col "$data/quiet.tree200k" 1) ms = $(calc "$(col "$data/quiet.tree200k" 1) / $f200") × find")
+rm -rf "$data/tree200k" "$data/tree20k"
+
+# --- SRCopyFile2 -------------------------------------------------------------------------
+step "SRCopyFile2 of 2 GiB against cat, $runs runs with the source cached, $runs after dropping the caches"
+dd if=/dev/zero of="$data/source.bin" bs=1M count=2048 status=none || fail "source file"
+sync
+gib=2147483648
+can_drop=no
+if (echo 3 >/proc/sys/vm/drop_caches) 2>/dev/null; then can_drop=yes; fi
+copy_round() { # copy_round warm|cold
+    local kind=$1
+    local sides="cat ours"
+    [ "$kind" = warm ] && sides="cat dd kernel ours"
+    for side in $sides; do
+        rm -f "$data/copy.bin"
+        sync
+        if [ "$kind" = cold ]; then echo 3 >/proc/sys/vm/drop_caches; else cat "$data/source.bin" >/dev/null; fi
+        if [ $side = cat ]; then
+            record "$data/cat.$kind" "$("$bench" time "$data/copy.bin" cat "$data/source.bin")"
+        elif [ $side = dd ]; then
+            # The same 16000-byte read and write loop as SRCopyFile2's, without Qt.
+            record "$data/dd.$kind" "$("$bench" time /dev/null dd if="$data/source.bin" \
+                of="$data/copy.bin" bs=16000 status=none)"
+        elif [ $side = kernel ]; then
+            line=$("$bench" copy-in-kernel "$data/source.bin" "$data/copy.bin")
+            [ "$(field ok "$line")" = 1 ] || fail "copy_file_range did not copy: $line"
+            record "$data/kernel.$kind" "$line"
+        else
+            line=$("$bench" copy "$data/source.bin" "$data/copy.bin" 2>/dev/null)
+            [ "$(field ok "$line")" = 1 ] && [ "$(stat -c %s "$data/copy.bin")" = $gib ] ||
+                fail "SRCopyFile2 did not copy: $line"
+            record "$data/ours.$kind" "$line"
+        fi
+    done
+}
+for ((i = 0; i < runs; i++)); do copy_round warm; done
+kinds=(warm)
+if [ $can_drop = yes ]; then
+    for ((i = 0; i < runs; i++)); do copy_round cold; done
+    kinds+=(cold)
+fi
+rm -f "$data/copy.bin" "$data/source.bin"
+for kind in "${kinds[@]}"; do
+    ours=$(col "$data/ours.$kind" 1)
+    cat_ms=$(col "$data/cat.$kind" 1)
+    ratio=$(calc "$cat_ms / $ours")
+    label="source in the page cache"
+    [ "$kind" = cold ] && label="caches dropped before each run"
+    row "SRCopyFile2, 2 GiB, $label: throughput vs \`cat SRC > DST\`" \
+        "$(calc "$gib / 1048576 / $ours * 1000" 0) MiB/s" \
+        "$(calc "$gib / 1048576 / $cat_ms * 1000" 0) MiB/s" "$ratio" \
+        "$(cpu "$data/cat.$kind" "$data/ours.$kind")" "≥ 0.8" "$(verdict "$ratio >= 0.8")"
+done
+growth=$(calc "($(col "$data/ours.warm" 3) - $(col "$data/ours.warm" 4))" 0)
+row "SRCopyFile2, 2 GiB: growth of peak memory during the copy" "$growth kB" "–" "–" "–" "flat" \
+    "$(verdict "$growth < 1024")"
+info+=("SRCopyFile2 warm: \`dd bs=16000\` (a bare 16000-byte read/write loop): $(calc "$gib / 1048576 / $(col "$data/dd.warm" 1) * 1000" 0) MiB/s, $(calc "$(col "$data/cat.warm" 1) / $(col "$data/dd.warm" 1)") of cat's throughput")
+info+=("Proposed SRCopyFile2 with copy_file_range (bench prototype, warm): $(calc "$gib / 1048576 / $(col "$data/kernel.warm" 1) * 1000" 0) MiB/s, $(calc "$(col "$data/cat.warm" 1) / $(col "$data/kernel.warm" 1)") of cat's throughput")
+[ $can_drop = yes ] || info+=("caches could not be dropped: the cold rows are missing")
+
+# --- RUN IT NOW, 200 files, stand-in engine ----------------------------------------------
+# run_bench NAME ENGINE SETTING COUNT CLIP RUNS: the program's run over COUNT files (or the
+# one CLIP) and shell loops over the command lines it wrote to its job script, interleaved.
+run_bench() {
+    local name=$1 engine=$2 setting=$3 count=$4 clip=$5 dir="$data/$1"
+    make_workdir "$dir" "$engine"
+    if [ -n "$clip" ]; then cp "$clip" "$dir/footage/"; else
+        for ((i = 1; i <= count; i++)); do printf 'source\n' >"$dir/footage/clip$i.mov"; done
+    fi
+    local line
+    line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "$setting")
+    [ "$(field success "$line")" = 1 ] || fail "$name: the run did not succeed: $line"
+    # The job script: a header line, then each command and the report, each with a BOM.
+    sed -e '1d' -e '$d' -e 's/^\xEF\xBB\xBF//' "$dir/home/Desktop/log_file.txt" >"$dir/commands"
+    [ "$(wc -l <"$dir/commands")" = "$count" ] || fail "$name: not $count commands in the job script"
+    # As a script runs them, and as system() does: one sh -c per line.
+    printf 'while IFS= read -r line; do eval "$line" </dev/null; done <"%s"\n' "$dir/commands" >"$dir/loop.sh"
+    printf 'while IFS= read -r line; do sh -c "$line" </dev/null; done <"%s"\n' "$dir/commands" >"$dir/loop-sh-c.sh"
+    for ((i = 0; i < $6; i++)); do
+        rm -f "$dir/out/footage/"*
+        record "$data/$name.loop" "$(in_workdir "$dir" "$bench" time /dev/null sh "$dir/loop.sh")"
+        if [ "$count" -gt 1 ]; then
+            rm -f "$dir/out/footage/"*
+            record "$data/$name.shc" "$(in_workdir "$dir" "$bench" time /dev/null sh "$dir/loop-sh-c.sh")"
+        fi
+        rm -f "$dir/out/footage/"*
+        line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "$setting")
+        [ "$(field success "$line")" = 1 ] || fail "$name: the run did not succeed: $line"
+        record "$data/$name.ours" "$line"
+    done
+}
+
+step "RUN IT NOW, 200 files through a stand-in engine, $runs runs against shell loops"
+run_bench run200 stand-in "1080p/25 120" 200 "" "$runs"
+ours=$(col "$data/run200.ours" 1)
+loop=$(col "$data/run200.loop" 1)
+shc=$(col "$data/run200.shc" 1)
+ratio=$(calc "$ours / $loop")
+row "RUN IT NOW, 200 files, stand-in engine (2000 bytes, exit) vs a shell loop of the same 200 lines" \
+    "$ours ms" "$loop ms" "$ratio" "$(cpu "$data/run200.ours" "$data/run200.loop")" "≤ 1.2" \
+    "$(verdict "$ratio <= 1.2")"
+info+=("RUN IT NOW 200 vs a loop running each line with \`sh -c\`, as system() does: $(calc "$ours / $shc") ($shc ms), CPU $(cpu "$data/run200.ours" "$data/run200.shc")")
+info+=("RUN IT NOW 200: CPU $(col "$data/run200.ours" 2) ms (the program's own: $(col "$data/run200.ours" 5) ms) vs the eval loop's $(col "$data/run200.loop" 2) ms and the sh -c loop's $(col "$data/run200.shc" 2) ms")
+rm -rf "$data/run200"
+
+# The same with one file: what a run adds to one engine call, all fixed costs included.
+step "RUN IT NOW, 1 file through the stand-in engine, $runs runs against the shell loop"
+run_bench run1 stand-in "1080p/25 120" 1 "" "$runs"
+
+# --- RUN IT NOW, one real DNxHD conversion -------------------------------------------------
+step "DNxHD 1080p/25 120 of a 10-second clip, $runs runs against the same ffmpeg command"
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=10 \
+    -f lavfi -i sine=frequency=440:sample_rate=48000:duration=10 -c:v libx264 -preset ultrafast \
+    -pix_fmt yuv420p -c:a aac -shortest "$data/clip.mov" || fail "making the clip"
+run_bench dnxhd real "1080p/25 120" 1 "$data/clip.mov" "$runs"
+ours=$(col "$data/dnxhd.ours" 1)
+hand=$(col "$data/dnxhd.loop" 1)
+ratio=$(calc "$ours / $hand" 3)
+row "DNxHD \"1080p/25 120\" of a 10 s 1080p25 H.264 clip vs the same ffmpeg command by hand" \
+    "$ours ms" "$hand ms" "$ratio" "$(calc "$(col "$data/dnxhd.ours" 2) / $(col "$data/dnxhd.loop" 2)" 3)" \
+    "≤ 1.02" "$(verdict "$ratio <= 1.02")"
+added=$(calc "$(col "$data/run1.ours" 1) - $(col "$data/run1.loop" 1)" 1)
+bound=$(calc "1 + $added / $hand" 3)
+row "DNxHD, bound: by hand + what a run adds to one engine call ($added ms, measured with one file and the stand-in engine)" \
+    "$(calc "$hand + $added" 1) ms" "$hand ms" "$bound" "–" "≤ 1.02" "$(verdict "$bound <= 1.02")"
+info+=("DNxHD: the program's own CPU during the run (engine excluded): $(col "$data/dnxhd.ours" 5) ms; spread of the runs: program $(sort -g "$data/dnxhd.ours" | awk 'NR == 1 {a = $1} END {print a "–" $1}') ms, by hand $(sort -g "$data/dnxhd.loop" | awk 'NR == 1 {a = $1} END {print a "–" $1}') ms")
+rm -rf "$data/dnxhd"
+
+# --- table -------------------------------------------------------------------------------
+echo
+echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
+    "$(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo) memory;" \
+    "load average $load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end;" \
+    "medians of $runs runs; the whole run took $((SECONDS / 60)) min $((SECONDS % 60)) s."
+echo
+echo "Times: the program's are the wall time of the call alone (click or function call to its" \
+    "return, measured inside the process); a baseline's is its process's wall time, start to exit." \
+    "Goals are judged on wall time; the CPU ratio (user + system, children included) is less" \
+    "disturbed by other load on the machine. Throughput ratios are program / baseline."
+echo
+echo "| Benchmark | Program | Baseline | Ratio (wall) | Ratio (CPU) | Goal | Result |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+printf -- '- %s\n' "${info[@]}"
