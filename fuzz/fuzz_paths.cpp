@@ -36,10 +36,20 @@ QByteArray printable(const QString &text)
     return shown;
 }
 
+// The scratch folder of the output naming, once made; removed on every way out.
+const QString *scratchRoot = nullptr;
+
+void removeScratch()
+{
+    if (scratchRoot)
+        QDir(*scratchRoot).removeRecursively();
+}
+
 [[noreturn]] void violated(const char *what, const QString &input, const QString &output)
 {
     std::fprintf(stderr, "invariant broken: %s\n  input:  %s\n  output: %s\n", what,
                  printable(input).constData(), printable(output).constData());
+    removeScratch(); // abort() skips the exit handler
     std::abort();
 }
 
@@ -209,7 +219,9 @@ struct Scratch
 const Scratch &scratch()
 {
     static const Scratch s = [] {
-        QByteArray pattern = QDir::tempPath().toUtf8() + "/fuzz_paths-XXXXXX";
+        // Always below /tmp: a seed that matches an entry inside the folder's path relies
+        // on the length of this path.
+        QByteArray pattern = "/tmp/fuzz_paths-XXXXXX";
         if (!mkdtemp(pattern.data())) {
             std::perror("mkdtemp");
             std::abort();
@@ -223,9 +235,9 @@ const Scratch &scratch()
             std::perror("scratch folder");
             std::abort();
         }
-        // Kept on the heap: the handler runs after the static Scratch is gone.
-        static const QString *const leftover = new QString(made.root);
-        std::atexit([] { QDir(*leftover).removeRecursively(); });
+        // Kept on the heap: the exit handler runs after the static Scratch is gone.
+        scratchRoot = new QString(made.root);
+        std::atexit(removeScratch);
         return made;
     }();
     return s;
@@ -319,8 +331,11 @@ void fuzzOutputNaming(const QString &text, uint8_t variant)
         check(staysBelowDestination(made, s.destination),
               "every created folder lies below the destination", call, made);
     }
-    const QString cleaned = QDir::cleanPath(result);
-    check(cleaned == s.destination || cleaned.startsWith(s.destination + QLatin1Char('/')),
+    // The folder the output is written into; a last component "." or ".." (a name "." with
+    // the extension ".") names a folder, which the engine cannot write as a file.
+    const QString outputFolder = QDir::cleanPath(result.left(result.lastIndexOf(QLatin1Char('/'))));
+    check(outputFolder == s.destination
+                  || outputFolder.startsWith(s.destination + QLatin1Char('/')),
           "the output lies below the destination", call, result);
 }
 
