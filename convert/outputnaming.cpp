@@ -23,7 +23,7 @@ QString baseWithDot(const QString &name)
 // A name read from the file system, without the field marks "|" and "*". A backslash
 // is part of such a name, not a separator: turned into one it could lead the output
 // into another folder, or with ".." out of the destination. A component that the
-// removal would make "." or ".." keeps its marks for the same reason.
+// removal would make "." or ".." gets "_" for its marks for the same reason.
 QString cleanNames(const QString &relative)
 {
     QStringList components = relative.split(QLatin1Char('/'));
@@ -31,6 +31,8 @@ QString cleanNames(const QString &relative)
         const QString cleaned = takeoutspecial(component);
         if (cleaned != QLatin1String(".") && cleaned != QLatin1String(".."))
             component = cleaned;
+        else
+            component.replace(QLatin1Char('|'), QLatin1Char('_')).replace(QLatin1Char('*'), QLatin1Char('_'));
     }
     return collapseSlashes(components.join(QLatin1Char('/')));
 }
@@ -71,9 +73,13 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
     if (endsWithSeparator(parent))
         parent.chop(1);
     parent = oddeliimeodpat2(parent);
+    // The entry may stand inside the folder's path rather than at its start (a link in the
+    // entry): cutting there would give a meaningless relative part, even one beginning with
+    // "../", so such a file goes directly into the destination.
     const QString literal = collapseSlashes(QLatin1Char('/') + canonical + QLatin1Char('/'));
-    const QString relative = literal.startsWith(parent) ? literal.mid(parent.size())
-                                                        : folder.mid(parent.size());
+    if (!literal.startsWith(parent))
+        return takeoutspecial(takeoutduplicatehash(destinationDir)) + name;
+    const QString relative = literal.mid(parent.size());
 
     // The folder is cleaned like the result, so that the output lands in a folder that exists
     // even when the source path holds "|" or "*".

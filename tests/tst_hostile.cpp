@@ -74,13 +74,16 @@ const QString TooLong = QLatin1String("src/") + QString(252, QLatin1Char('L'))
     + QLatin1String(".ts");
 
 // The text cleaning of output names, for one path component: the field marks "|" and
-// "*" go, unless that would leave "." or "..".
+// "*" go, or become "_" where going would leave "." or "..".
 QString cleanComponent(const QString &component)
 {
     QString cleaned = component;
     cleaned.remove(QLatin1Char('|'));
     cleaned.remove(QLatin1Char('*'));
-    return cleaned == QLatin1String(".") || cleaned == QLatin1String("..") ? component : cleaned;
+    if (cleaned != QLatin1String(".") && cleaned != QLatin1String(".."))
+        return cleaned;
+    cleaned = component;
+    return cleaned.replace(QLatin1Char('|'), QLatin1Char('_')).replace(QLatin1Char('*'), QLatin1Char('_'));
 }
 
 QString outputFileName(const QString &fileName)
