@@ -1,6 +1,6 @@
 #include "convert/conversionrun.h"
 
-#include "app/pathhelpers.h"
+#include "engine/deletewrongengine.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,12 +8,12 @@
 
 int enginesFolderEntryCount()
 {
-    return QDir(bundlePath(QStringLiteral("engines/"))).entryList(QDir::AllEntries).size();
+    return QDir(enginesFolder()).entryList(QDir::AllEntries).size();
 }
 
 QString resolveEngine()
 {
-    const QString engine = bundlePath(QStringLiteral("engines/ffmpeg"));
+    const QString engine = enginesFolder() + QLatin1String("ffmpeg");
     return QFile::exists(engine) ? engine : QStringLiteral("ffmpeg ");
 }
 

@@ -189,7 +189,7 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
     ui->listView_2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     qDebug() << "106..";
 
-    if (QDir(bundlePath(QStringLiteral("engines"))).entryList().size() >= 3)
+    if (enginesFolderEntryCount() >= 3)
         ui->pushButton_5->show();
     else
         nobinary();
