@@ -4,7 +4,8 @@
 #include "app/pathhelpers.h"
 #include "app/sourcescan.h"
 #include "convert/eksform.h"
-#include "convert/filecopy.h"
+#include "engine/deletewrongengine.h"
+#include "engine/engineinstaller.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,6 @@
 #include <QMimeData>
 #include <QShortcut>
 #include <QUrl>
-#include <cstdio>
 #include <iostream>
 
 QString kadebevme = QStringLiteral("/home");
@@ -139,31 +139,14 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::installEngine(const QString &url)
 {
     const QString source = url.mid(7);
-    const QString target = QString::fromStdString(get_working_path())
-                           + QLatin1String("/VeltroanBatchConverter.app/engines/")
-                           + QFileInfo(url).fileName();
-    // The copy is made beside the target and renamed only when complete, so a failed
-    // copy neither leaves a partial engine nor destroys one installed under that name.
-    const QString partial = target + QLatin1String(".part");
-    bool copied = ::SRCopyFile2(source, partial);
+    const QString target = enginesFolder() + QFileInfo(url).fileName();
+    EngineInstaller installer(target);
+    const bool installed = installer.open() && installer.copyFrom(source) && installer.commit();
     qDebug() << source + QLatin1String("--->") + target;
-    if (copied)
-        copied = std::rename(QFile::encodeName(partial).constData(),
-                             QFile::encodeName(target).constData())
-                 == 0;
-    if (!copied) {
-        QFile::remove(partial);
-        qDebug() << "Couldnt copy the engine, nothing installed!";
-        return;
-    }
-    const bool permitted = QFile::setPermissions(
-        target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                    | QFileDevice::ExeOther);
-    if (!permitted)
-        qDebug() << "Couldnt set permissions Something wrong!";
-    else
+    if (installed)
         qDebug() << "everything ok, this binary will be used";
+    else
+        qDebug() << "Couldnt install the engine, nothing changed:" << installer.errorString();
 }
 
 void MainWindow::deleteItem()

@@ -36,13 +36,17 @@ QString takeoutspecial(QString text)
     return result;
 }
 
-QString takeoutduplicatehash(QString text)
+// Each pair of separators, taken left to right without overlap, becomes one "/".
+static QString collapsePairs(const QString &text, bool backslashIsSeparator)
 {
+    const auto separator = [backslashIsSeparator](QChar c) {
+        return backslashIsSeparator ? isSeparator(c) : c == QLatin1Char('/');
+    };
     QString result;
     result.reserve(text.size());
     qsizetype i = 0;
     while (i < text.size()) {
-        if (i + 1 < text.size() && isSeparator(text.at(i)) && isSeparator(text.at(i + 1))) {
+        if (i + 1 < text.size() && separator(text.at(i)) && separator(text.at(i + 1))) {
             result.append(QLatin1Char('/'));
             i += 2;
         } else {
@@ -51,6 +55,16 @@ QString takeoutduplicatehash(QString text)
         }
     }
     return result;
+}
+
+QString takeoutduplicatehash(QString text)
+{
+    return collapsePairs(text, true);
+}
+
+QString collapseSlashes(const QString &path)
+{
+    return collapsePairs(path, false);
 }
 
 QString changehashdirection(QString text)

@@ -13,6 +13,9 @@ bool goimali(QString ext);
 QString takeoutspecial(QString text);
 QString takeoutduplicatehash(QString text);
 QString changehashdirection(QString text);
+// takeoutduplicatehash for paths read from disk: only "//" collapses, since a backslash is
+// part of a name there. Never changes the file a path names.
+QString collapseSlashes(const QString &path);
 
 std::string get_working_path();
 std::string get_working_path1();

@@ -44,24 +44,6 @@ QString shellWord(const QString &path)
     return path;
 }
 
-QString collapseSlashes(const QString &path)
-{
-    // Pairs are taken left to right without overlap, as takeoutduplicatehash does, so a
-    // plain path comes out exactly as the cleaned command line always had it.
-    QString result;
-    result.reserve(path.size());
-    qsizetype i = 0;
-    while (i < path.size()) {
-        result.append(path.at(i));
-        if (path.at(i) == QLatin1Char('/') && i + 1 < path.size()
-            && path.at(i + 1) == QLatin1Char('/'))
-            i += 2;
-        else
-            ++i;
-    }
-    return result;
-}
-
 QString engineArguments(const QString &arguments)
 {
     const QString cleaned = takeoutduplicatehash(takeoutspecial(arguments));

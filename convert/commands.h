@@ -10,8 +10,6 @@ QString shellQuote(const QString &path);
 // The path unchanged when it holds only characters the shell takes literally,
 // otherwise shellQuote(path).
 QString shellWord(const QString &path);
-// Collapses doubled slashes ("//" to "/"), which never changes the file a path names.
-QString collapseSlashes(const QString &path);
 
 // The engine arguments as they go on the line: the field marks removed and separator
 // pairs collapsed; arguments holding shell-special characters are split into words and

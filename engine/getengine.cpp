@@ -3,8 +3,8 @@
 #include "ui_getengine.h"
 
 #include "app/modal.h"
-#include "app/pathhelpers.h"
 #include "engine/deletewrongengine.h"
+#include "engine/engineinstaller.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -15,12 +15,8 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QTemporaryFile>
 
 #include <climits>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -91,8 +87,7 @@ void getengine::simni()
     qDebug() << "download from link:" << link;
     if (!acceptEngineName(m_engineName))
         return;
-    getffmpeg(link, QString::fromStdString(get_working_path1())
-                        + QLatin1String("/VeltroanBatchConverter.app/engines/") + m_engineName);
+    getffmpeg(link, enginesFolder() + m_engineName);
 }
 
 void getengine::updateprogress(qint64 bajti, qint64 totalno)
@@ -109,16 +104,16 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
     m_progress->setValue(int(bajti / unit));
 }
 
-// The body goes to a hidden temporary file beside the target and takes the engine's name
-// only when the whole reply arrived without error, so a failed download never replaces
-// (and the cleanup then never deletes) an engine that was there.
+// The body goes to the installer, which gives it the engine's name only when the whole
+// reply arrived without error, so a failed download never replaces (and the cleanup then
+// never deletes) an engine that was there.
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
 
-    QTemporaryFile part(QFileInfo(localfile).absolutePath() + QLatin1String("/.download-XXXXXX"));
-    if (!part.open()) {
-        reportFailure(part.errorString());
+    EngineInstaller installer(localfile);
+    if (!installer.open()) {
+        reportFailure(installer.errorString());
         return;
     }
 
@@ -128,11 +123,10 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = manager.get(request);
 
-    QString writeError;
+    bool writeFailed = false;
     auto store = [&] {
-        const QByteArray chunk = reply->readAll();
-        if (writeError.isEmpty() && part.write(chunk) != chunk.size()) {
-            writeError = part.errorString();
+        if (!writeFailed && !installer.write(reply->readAll())) {
+            writeFailed = true;
             reply->abort();
         }
     };
@@ -152,28 +146,15 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
         loop.exec();
     store();
 
-    QString failure = writeError;
+    QString failure = installer.errorString();
     if (failure.isEmpty() && reply->error() != QNetworkReply::NoError)
         failure = reply->errorString();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
-    if (failure.isEmpty() && !part.flush())
-        failure = part.errorString();
-    if (failure.isEmpty()
-        && !part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                | QFileDevice::ReadGroup | QFileDevice::ExeGroup
-                                | QFileDevice::ReadOther | QFileDevice::ExeOther))
-        failure = part.errorString();
-    part.close();
-    // rename(2) replaces an existing engine in one step; QFile::rename would refuse.
-    if (failure.isEmpty()
-        && std::rename(QFile::encodeName(part.fileName()).constData(),
-                       QFile::encodeName(localfile).constData()) != 0)
-        failure = QString::fromLocal8Bit(strerror(errno));
-    if (failure.isEmpty())
-        part.setAutoRemove(false);
+    if (failure.isEmpty() && !installer.commit())
+        failure = installer.errorString();
 
     delete reply;
     qDebug() << "link:" << urlfile;

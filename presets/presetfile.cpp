@@ -1,15 +1,14 @@
 #include "presets/presetfile.h"
 
+#include "app/pathhelpers.h"
+
 #include <QDebug>
 #include <QFile>
 #include <fstream>
-#include <unistd.h>
 
 QString presetsFilePath()
 {
-    char buffer[512];
-    const QString folder = getcwd(buffer, sizeof buffer) ? QFile::decodeName(buffer) : QString();
-    return folder + QLatin1String("/VeltroanBatchConverter.app/presets.txt");
+    return bundlePath(QStringLiteral("presets.txt"));
 }
 
 QString presetLine(const QString &name, const QString &arguments, const QString &extension)

@@ -1,18 +1,10 @@
 #include "testsupport.h"
 
-#include "app/modal.h"
-
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUrl>
 
 Sandbox::Sandbox() : m_oldCwd(QDir::currentPath()), m_oldHome(qgetenv("HOME")), m_oldPath(qgetenv("PATH"))
 {
@@ -80,25 +72,6 @@ QList<QStringList> recordedCalls(const QString &recordFile)
     return calls;
 }
 
-DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
-{
-    Modal::setDialogRunner([this](QDialog *dialog) {
-        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
-            texts.append(box->text());
-            details.append(box->informativeText());
-        }
-        titles.append(dialog->windowTitle());
-        if (m_inspect)
-            m_inspect(dialog);
-        return m_answer;
-    });
-}
-
-DialogAnswers::~DialogAnswers()
-{
-    Modal::setDialogRunner({});
-}
-
 bool haveFfmpeg()
 {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
@@ -138,29 +111,6 @@ bool runFfmpeg(const QStringList &arguments)
                    + arguments,
                &status);
     return status == 0;
-}
-
-bool dropData(QWidget *target, QMimeData *data)
-{
-    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    drop.setAccepted(false);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
-bool dropPaths(QWidget *target, const QStringList &paths)
-{
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(QUrl::fromLocalFile(path));
-    QMimeData data;
-    data.setUrls(urls);
-    return dropData(target, &data);
 }
 
 bool touchFile(const QString &path, const QByteArray &content)

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <functional>
 
 // A temporary folder that becomes the working folder (with the bundle folders
 // VeltroanBatchConverter.app/engines) and HOME (with a Desktop folder) for the
@@ -62,25 +61,6 @@ bool writeRecordingProgram(const QString &path, const QString &recordFile,
 // The argument lists of every call recorded by a recording program.
 QList<QStringList> recordedCalls(const QString &recordFile);
 
-// Answers every modal dialog with the given button / result and keeps the texts of
-// message boxes that were shown. Restores the real dialogs when destroyed.
-class DialogAnswers
-{
-public:
-    explicit DialogAnswers(int answer);
-    ~DialogAnswers();
-    void setAnswer(int answer) { m_answer = answer; }
-    // Called with each dialog before it is answered.
-    void onDialog(std::function<void(class QDialog *)> inspect) { m_inspect = std::move(inspect); }
-    QStringList texts;   // QMessageBox::text() of each box shown
-    QStringList details; // QMessageBox::informativeText()
-    QStringList titles;  // windowTitle() of each dialog
-
-private:
-    int m_answer;
-    std::function<void(class QDialog *)> m_inspect;
-};
-
 // Whether a real ffmpeg is on PATH (end-to-end tests skip without it).
 bool haveFfmpeg();
 // Runs a program and returns its standard output (empty on failure).
@@ -93,13 +73,5 @@ QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
 
-class QMimeData;
-class QWidget;
-// Drops the data onto the widget as the file manager would: a drag entry, then the drop
-// (the toolkit hands a drop only to a widget that accepted the entry). True when the
-// drop was accepted.
-bool dropData(QWidget *target, QMimeData *data);
-// Drops the URLs of the given local paths.
-bool dropPaths(QWidget *target, const QStringList &paths);
 // Writes a small file, creating its folders first.
 bool touchFile(const QString &path, const QByteArray &content = "media");

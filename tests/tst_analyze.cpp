@@ -2,6 +2,7 @@
 #include "app/pathhelpers.h"
 #include "convert/eksform.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QDir>
 #include <QLabel>

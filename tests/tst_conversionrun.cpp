@@ -2,6 +2,7 @@
 #include "convert/eksform.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QMessageBox>
 #include <QProgressBar>

@@ -1,6 +1,7 @@
 #include "convert/eksform.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,6 +4,7 @@
 
 #include "convert/eksform.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,6 +5,7 @@
 #include "convert/jobscript.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -3,6 +3,7 @@
 #include "ui_getengine.h"
 
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/modal.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QAction>
 #include <QDesktopServices>

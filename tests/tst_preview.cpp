@@ -4,6 +4,7 @@
 #include "app/modal.h"
 #include "convert/eksform.h"
 #include "testsupport.h"
+#include "uisupport.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryFile>
+
+// Puts an engine into place without ever leaving half of one: the bytes go to a hidden
+// temporary file beside the target, which takes the target's name (mode 0755) only once
+// complete. Until then an engine of that name stays as it was; a failed or abandoned
+// installation leaves no file behind.
+class EngineInstaller
+{
+public:
+    explicit EngineInstaller(const QString &target);
+
+    bool open();
+    bool write(const QByteArray &bytes);
+    // The whole file at source, as the engine's bytes.
+    bool copyFrom(const QString &source);
+    // Makes the bytes written so far the engine.
+    bool commit();
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &error);
+
+    QString m_target;
+    QTemporaryFile m_file;
+    QString m_error;
+};

@@ -1,0 +1,53 @@
+#include "uisupport.h"
+
+#include "app/modal.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
+{
+    Modal::setDialogRunner([this](QDialog *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            texts.append(box->text());
+            details.append(box->informativeText());
+        }
+        titles.append(dialog->windowTitle());
+        if (m_inspect)
+            m_inspect(dialog);
+        return m_answer;
+    });
+}
+
+DialogAnswers::~DialogAnswers()
+{
+    Modal::setDialogRunner({});
+}
+
+bool dropData(QWidget *target, QMimeData *data)
+{
+    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+bool dropPaths(QWidget *target, const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    QMimeData data;
+    data.setUrls(urls);
+    return dropData(target, &data);
+}
+
