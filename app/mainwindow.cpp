@@ -3,8 +3,9 @@
 #include "app/modal.h"
 #include "app/pathhelpers.h"
 #include "app/sourcescan.h"
+#include "convert/conversionrun.h"
 #include "convert/eksform.h"
-#include "engine/deletewrongengine.h"
+#include "engine/enginefolder.h"
 #include "engine/engineinstaller.h"
 #include "ui_mainwindow.h"
 
@@ -38,6 +39,8 @@ const QString NothingToAnalyze = QStringLiteral(
     "Choose your destination folder and add at have at least one item in the sources!");
 const QString NothingFound =
     QStringLiteral("No files found in the source folder! Please try Again!");
+const QString RunGoingOn =
+    QStringLiteral("A conversion is running: stop it or let it finish before changing the sources!");
 const QUrl TutorialUrl(QStringLiteral("https://www.youtube.com/@veltroan"));
 const QUrl MakerSiteUrl(QStringLiteral("https://www.veltroan.com"));
 
@@ -117,6 +120,8 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     if (m_scanning)
         return;
+    if (refusedWhileRunning())
+        return;
     const QMimeData *data = event->mimeData();
     if (data->hasUrls()) {
         const QList<QUrl> urls = data->urls();
@@ -193,6 +198,15 @@ void MainWindow::on_actionGo_to_Veltroan_site_triggered()
 
 void MainWindow::kajsi() {}
 
+bool MainWindow::refusedWhileRunning()
+{
+    if (!ConversionRun::anyRunning())
+        return false;
+    ui->label_4->setText(RunGoingOn);
+    ui->label_4->show();
+    return true;
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // While a scan runs, only the Abort button takes the user's input. Input reaches
@@ -247,7 +261,7 @@ std::vector<std::string> MainWindow::najdiEKSTENZII(QString path, QStringList &f
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    if (m_scanning)
+    if (m_scanning || refusedWhileRunning())
         return;
     nastavki.append(knownMediaExtensions());
     qDebug() << "entering slot...";

@@ -68,6 +68,8 @@ private slots:
 private:
     void installEngine(const QString &url);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // While a conversion runs, nothing may change its sources: says so and returns true.
+    bool refusedWhileRunning();
 
     bool m_scanning = false;
 };

@@ -3,10 +3,8 @@
 #include "app/pathhelpers.h"
 #include "convert/jobscript.h"
 
-#include <QDebug>
 #include <QProcess>
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 static bool isShellLiteral(QChar c)
@@ -68,7 +66,9 @@ QString engineCommand(const QString &engine, const QString &sourcePath, const QS
         engine.endsWith(QLatin1Char(' ')) ? engine : shellWord(collapseSlashes(engine));
     // Only the argument text is cleaned: the paths must reach the engine as they are on disk.
     const QString source = collapseSlashes(QLatin1Char('/') + sourcePath);
-    return enginePart + QLatin1String("  -i ") + shellQuote(source) + QLatin1String(" -y ")
+    // -map_metadata 0: without it the engine drops the source's creation time.
+    return enginePart + QLatin1String("  -i ") + shellQuote(source)
+           + QLatin1String(" -y -map_metadata 0 ")
            + engineArguments(arguments) + QLatin1Char(' ')
            + shellQuote(collapseSlashes(outputPath));
 }
@@ -87,10 +87,4 @@ QString openFolderCommand(const QString &folder)
 QString openJobScriptCommand()
 {
     return QLatin1String("open ") + shellWord(jobScriptPath());
-}
-
-int runShell(const QString &command)
-{
-    qDebug() << command;
-    return std::system(command.toLocal8Bit().constData());
 }

@@ -31,6 +31,3 @@ inline constexpr const char *PlayerProbe = "./ffplay";
 inline constexpr const char *EngineProbe = "./ffmpeg";
 inline constexpr const char *WhichProbe = "/usr/bin/which ffmpeg >>gokipoki.txt";
 
-// Runs one line through the shell and waits; returns system()'s status.
-// The line is passed in the system's 8-bit encoding (UTF-8).
-int runShell(const QString &command);

@@ -1,40 +1,118 @@
 #pragma once
 
-// The parts of RUN IT NOW that need no window: the engine, the output check, the names
-// of the outputs and the report.
+// RUN IT NOW without the window: converts and copies a list of jobs, a few at a time, checks
+// every output before it counts, and tells how far it is and what became of each file.
 
-#include <QSet>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
+#include <QTimer>
+#include <memory>
+#include <vector>
 
-// Entries in the engines folder, "." and ".." included; 0 when the folder is missing.
-int enginesFolderEntryCount();
-// The engines folder's "ffmpeg" when it exists, otherwise the bare name "ffmpeg ".
-QString resolveEngine();
+struct ConversionJob
+{
+    QString path;            // the job entry's path; a "/" is put in front of it
+    QString arguments;       // the engine arguments as assigned (a copy has none)
+    QString outputExtension; // a copy keeps the source's own
+    bool copyOnly = false;
+};
 
-// An output counts as produced only when the engine exited with status 0 and the
-// output is a writable file of at least 2000 bytes. Creates no file.
-bool outputProduced(int exitStatus, const QString &outputPath);
-inline constexpr qint64 MinimumOutputSize = 2000;
+class ConversionRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Outcome { NotStarted, Converted, Failed, Stopped };
+    struct Result
+    {
+        QString source;
+        QString output;
+        Outcome outcome = Outcome::NotStarted;
+        QString reason; // why it is not converted
+    };
+
+    // engine is the engine path: a full path, or the bare name followed by a blank.
+    ConversionRun(const QList<ConversionJob> &jobs, const QStringList &sourceDirs,
+                  const QString &destinationDir, const QString &engine,
+                  QObject *parent = nullptr);
+    ~ConversionRun() override;
+
+    // Files that no output may replace, besides the jobs' own sources.
+    void keepIntact(const QStringList &paths);
+    // The ffprobe that checks every output; empty: the exit status and the size decide.
+    void setProbe(const QString &probe);
+    void setEnginesAtOnce(int count);
+
+    void start();
+    // Ends the running engines and copies and starts nothing more.
+    void stop();
+    bool isRunning() const { return m_running; }
+    static bool anyRunning();
+
+    QList<Result> results() const;
+    // The outputs that were not produced, in job order.
+    QStringList notConverted() const;
+    // The report as the product words it, and why each file was not converted.
+    QString report() const;
+    QString reportDetails() const;
+
+    // "engines at once", kept between sessions; one per core unless chosen otherwise.
+    static int savedEnginesAtOnce();
+    static void saveEnginesAtOnce(int count);
+
+signals:
+    // The whole batch in percent, and a line naming the running files, the files done and
+    // the time left.
+    void progressed(int percent, const QString &status);
+    void finished();
+
+private:
+    struct Task;
+
+    void plan();
+    void startNext();
+    void probeSource(Task &task);
+    void startEngine(Task &task);
+    void engineFinished(Task &task, int exitCode, bool crashed);
+    void verifyOutput(Task &task);
+    void startCopy(Task &task);
+    void accept(Task &task);
+    void conclude(Task &task, int outcome, const QString &reason = {});
+    void writeFinishedEntries();
+    void finish();
+    void reportProgress();
+    Task *taskOf(const QObject *process);
+
+    std::vector<std::unique_ptr<Task>> m_tasks;
+    QStringList m_sourceDirs;
+    QString m_destinationDir;
+    QString m_engine;
+    QString m_probe;
+    QStringList m_keepIntact;
+    QString m_checksumError;
+    int m_enginesAtOnce = 1;
+    int m_next = 0;
+    int m_active = 0;
+    int m_logged = 0;
+    bool m_running = false;
+    bool m_stopping = false;
+    bool m_finished = false;
+    QTimer m_progressTimer;
+    QTimer m_killTimer;
+    QElapsedTimer m_clock;
+    QThreadPool m_copies;
+};
 
 QString reportText(const QStringList &notConverted);
 inline const QString FinishedText = QStringLiteral(
     "Finished.Please check the destination folder for results,FFmpeg script is located on "
     "desktop for debug!");
 
-// Hands out output paths so that no output of a run overwrites a source of the run or
-// an output written earlier in it: a taken name A.MOV becomes A_2.MOV, A_3.MOV, ...
-class OutputNames
-{
-public:
-    explicit OutputNames(const QStringList &sources);
-    QString claim(const QString &candidate);
-
-private:
-    bool isTaken(const QString &path) const;
-    QSet<QString> m_taken;
-};
-
-// The name of the n-th alternative for a path: before the last dot of the file name,
-// or at the end when the name has none.
-QString numberedName(const QString &path, int n);
+// An output counts as produced only when the engine exited with status 0 and the output
+// is a writable file of at least 2000 bytes. Creates no file.
+bool outputProduced(int exitStatus, const QString &outputPath);
+inline constexpr qint64 MinimumOutputSize = 2000;

@@ -4,6 +4,7 @@
 #include "app/pathhelpers.h"
 #include "convert/commands.h"
 #include "convert/conversionrun.h"
+#include "convert/shellprocess.h"
 #include "convert/filecopy.h"
 #include "convert/guidance.h"
 #include "convert/jobscript.h"
@@ -11,12 +12,14 @@
 #include "convert/settingscatalogue.h"
 #include "convert/videoplayer.h"
 #include "engine/deletewrongengine.h"
+#include "engine/enginefolder.h"
 #include "engine/getengine.h"
 #include "presets/dialogpresets.h"
 #include "presets/presetfile.h"
 #include "ui_eksform.h"
 
 #include <QAudioOutput>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -25,8 +28,11 @@
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QStringListModel>
 #include <QTextStream>
+#include <QThread>
 #include <QUrl>
 #include <iostream>
 
@@ -43,6 +49,8 @@ const QString NoEngineDetail = QStringLiteral(
     "Conversion Engine not Found! You need to download Conversion Engine Binary!");
 const QString OpenLocationText = QStringLiteral("Open Location in Finder");
 const QString PlayText = QStringLiteral("Play");
+const QString StopToCloseText =
+    QStringLiteral("A conversion is running. Stop it and close this window?");
 
 // A job entry is the file's path, followed by "|" + marker + "|" once a setting is
 // assigned. The path itself may hold "|", so the marker is the setting text the entry
@@ -114,11 +122,21 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     connect(ui->listView_2, &QWidget::customContextMenuRequested, this,
             &eksForm::ShowContextMenu);
 
+    ui->spinBoxEngines->setRange(1, std::max(1, QThread::idealThreadCount()));
+    ui->spinBoxEngines->setValue(ConversionRun::savedEnginesAtOnce());
+    connect(ui->spinBoxEngines, &QSpinBox::valueChanged, this, &ConversionRun::saveEnginesAtOnce);
+    connect(ui->pushButtonStop, &QPushButton::clicked, this, [this] {
+        if (m_run)
+            m_run->stop();
+    });
+
     deletewrongengine().procesiraj();
-    if (runShell(QString::fromLatin1(PlayerProbe)) != 0) {
-        ffplay = 1;
-        qDebug() << "pomina ffplay=1";
-    }
+    Shell::probe(QString::fromLatin1(PlayerProbe), this, [](int status) {
+        if (status != 0) {
+            ffplay = 1;
+            qDebug() << "pomina ffplay=1";
+        }
+    });
 }
 
 eksForm::~eksForm()
@@ -161,10 +179,12 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
     }
     qDebug() << "79.";
 
-    if (runShell(QString::fromLatin1(EngineProbe)) != 0) {
-        ui->listWidget->insertItem(ui->listWidget->count(), Settings::H264);
-        qDebug() << "pomina ffmpeg";
-    }
+    Shell::probe(QString::fromLatin1(EngineProbe), this, [this](int status) {
+        if (status != 0) {
+            ui->listWidget->insertItem(ui->listWidget->count(), Settings::H264);
+            qDebug() << "pomina ffmpeg";
+        }
+    });
     ui->listWidget->setCurrentRow(0);
 
     QStringListModel *oldFiles = fileModel;
@@ -433,14 +453,12 @@ void eksForm::ShowContextMenu(QPoint pos)
     const QString path = QLatin1Char('/') + splitEntry(groupFiles[g][j], ui->listWidget).path;
 
     if (chosen == play) {
-        const QString command = playerCommand(path);
-        qDebug() << command;
-        runShell(command);
+        Shell::startDetached(playerCommand(path));
         return;
     }
     const QString folder = changehashdirection(QFileInfo(path).absoluteDir().canonicalPath());
     const QString command = openFolderCommand(folder);
-    runShell(command);
+    Shell::startDetached(command);
     ui->progressBar->setValue(100);
     qDebug() << command;
     std::cout << "ova e explore path" << command.toStdString() << std::endl;
@@ -464,73 +482,100 @@ bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
     return copyFile(oldFilePath, newFilePath, true);
 }
 
+QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
+{
+    QList<ConversionJob> jobs;
+    for (int g = 0; g < groupFiles.size(); ++g) {
+        for (int j = 0; j < groupFiles[g].size(); ++j) {
+            const JobEntry parts = splitEntry(groupFiles[g][j], ui->listWidget);
+            // Only the marker is read: a "*" in the file's own name is no preset field.
+            const QString extension = Settings::outputExtension(
+                    parts.marker.isEmpty() ? QString()
+                                           : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
+            groupFiles[g][j] = parts.path;
+            sources->append(QLatin1Char('/') + parts.path);
+
+            const QString setting = groupSettings.value(g).value(j);
+            if (setting == Settings::Default)
+                continue;
+            const bool copyOnly = setting == Settings::CopyOnly;
+            jobs.append({parts.path, copyOnly ? QString() : setting, extension, copyOnly});
+        }
+    }
+    return jobs;
+}
+
+void eksForm::setRunning(bool running)
+{
+    const QList<QWidget *> changeTheJob{ui->pushButton,   ui->pushButton_2, ui->pushButton_3,
+                                        ui->pushButton_4, ui->pushButton_5, ui->pushButton_7,
+                                        ui->spinBoxEngines};
+    for (QWidget *widget : changeTheJob)
+        widget->setEnabled(!running);
+    ui->pushButtonStop->setVisible(running);
+}
+
 void eksForm::on_pushButton_4_clicked()
 {
+    if (m_run)
+        return;
     deletewrongengine().procesiraj();
     if (enginesFolderEntryCount() == 2) {
         nobinary();
         return;
     }
-    runShell(QString::fromLatin1(WhichProbe));
+    Shell::probe(QString::fromLatin1(WhichProbe), this, [](int) {});
     const QString engine = resolveEngine();
 
     QStringList sources;
-    for (const QStringList &files : std::as_const(groupFiles))
-        for (const QString &entry : files)
-            sources.append(QLatin1Char('/') + splitEntry(entry, ui->listWidget).path);
-    OutputNames outputs(sources);
+    const QList<ConversionJob> jobs = takeJobs(&sources);
+    m_run = new ConversionRun(jobs, sourceDirs, destinationDir, engine, this);
+    m_run->keepIntact(sources);
+    m_run->setProbe(findProbe(engine));
+    m_run->setEnginesAtOnce(ui->spinBoxEngines->value());
+    connect(m_run, &ConversionRun::progressed, this, [this](int percent, const QString &status) {
+        ui->progressBar->setValue(percent);
+        ui->label_4->setText(status);
+    });
+    connect(m_run, &ConversionRun::finished, this, &eksForm::runFinished);
 
-    QStringList notConverted;
     ui->progressBar->show();
-    for (int g = 0; g < groupFiles.size(); ++g) {
-        for (int j = 0; j < groupFiles[g].size(); ++j) {
-            const QString entry = groupFiles[g][j];
-            const JobEntry parts = splitEntry(entry, ui->listWidget);
-            // Only the marker is read: a "*" in the file's own name is no preset field.
-            const QString extension = Settings::outputExtension(
-                    parts.marker.isEmpty() ? QString()
-                                           : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
-            const QString path = parts.path;
-            groupFiles[g][j] = path;
+    ui->label_4->show();
+    setRunning(true);
+    m_run->start();
+}
 
-            const QString setting = groupSettings.value(g).value(j);
-            if (setting == Settings::Default)
-                continue;
-            if (setting == Settings::CopyOnly) {
-                const QString out =
-                    outputs.claim(napravioutput2(path, QFileInfo(path).suffix()));
-                if (!SRCopyFile2(QLatin1Char('/') + path, out))
-                    notConverted.append(out);
-                continue;
-            }
-
-            const QString out = outputs.claim(napravioutput2(path, extension));
-            const QString command = engineCommand(engine, path, setting, out);
-            const int status = runShell(command);
-            if (!outputProduced(status, out))
-                notConverted.append(out);
-            logthis3(command);
-
-            const int value = ui->progressBar->value();
-            ui->progressBar->setValue(value < 90 ? value + 25 : 0);
-            ui->progressBar->repaint();
-            ui->label_4->show();
-            ui->label_4->setText(takeoutduplicatehash(QLatin1Char('/') + path)
-                                 + QLatin1String(" >>>> ") + out);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    }
-
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+void eksForm::runFinished()
+{
+    ConversionRun *run = m_run;
+    m_run = nullptr;
+    run->deleteLater();
+    setRunning(false);
     ui->progressBar->setValue(100);
-    ui->progressBar->repaint();
     ui->label_4->setText(FinishedText);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-
-    const QString report = reportText(notConverted);
-    logthis3(report);
+    if (m_closeWhenStopped) {
+        close();
+        return;
+    }
     QMessageBox box;
-    box.setText(report);
+    box.setText(run->report());
+    box.setDetailedText(run->reportDetails());
     Modal::exec(&box);
-    runShell(openJobScriptCommand());
+    Shell::startDetached(openJobScriptCommand());
+}
+
+void eksForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_run) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Closing would leave the engines running unseen: the run is stopped first.
+    event->ignore();
+    QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
+                         QMessageBox::Yes | QMessageBox::No);
+    if (Modal::exec(&question) == QMessageBox::Yes) {
+        m_closeWhenStopped = true;
+        m_run->stop();
+    }
 }

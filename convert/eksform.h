@@ -8,7 +8,10 @@
 #include <map>
 #include <string>
 
+class ConversionRun;
+struct ConversionJob;
 class QAudioOutput;
+class QCloseEvent;
 class QMediaPlayer;
 class QMessageBox;
 class QStringListModel;
@@ -68,9 +71,15 @@ private slots:
     void on_listView_2_entered(QModelIndex index);
     void on_listView_2_activated(QModelIndex index);
 
-private:
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
+private:
     int selectedGroup() const;
+    // The jobs of RUN IT NOW; every entry is cut back to its path, as the run always did.
+    QList<ConversionJob> takeJobs(QStringList *sources);
+    void setRunning(bool running);
+    void runFinished();
     QList<int> selectedFileRows(int group) const;
     void previewEntry(const QModelIndex &index);
 
@@ -88,4 +97,6 @@ public:
 private:
     QMediaPlayer *m_player = nullptr;
     QMessageBox *m_noEngineBox = nullptr;
+    ConversionRun *m_run = nullptr;
+    bool m_closeWhenStopped = false;
 };

@@ -1,14 +1,27 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 
 // Copies oldFilePath to newFilePath byte for byte through a 16000-byte buffer.
 // True when the paths name the same file (left untouched) or the whole file was
 // copied; false when a file could not be opened or a read or write failed.
 bool SRCopyFile2(QString oldFilePath, QString newFilePath);
 
+// Lets a copy running on another thread be followed and stopped.
+struct CopyControl
+{
+    const std::atomic<bool> *cancel = nullptr; // set: the copy ends, unfinished
+    std::atomic<qint64> *copied = nullptr;     // bytes copied so far
+    QString error;                             // why the copy failed
+};
+
 // The same copy; with traceMarkers the progress markers go to the debug channel.
-bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool traceMarkers);
+bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool traceMarkers,
+              CopyControl *control = nullptr);
+
+// Gives `to` the last access and modification times of `from`; false when it cannot.
+bool copyFileTimes(const QString &from, const QString &to);
 
 // Whether two path strings name one existing file (same device and inode).
 bool isSameFile(const QString &first, const QString &second);

@@ -1,6 +1,7 @@
 #include "convert/jobscript.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QTextStream>
 #include <pwd.h>
 #include <unistd.h>
@@ -17,6 +18,46 @@ QString homeFolder()
 QString jobScriptPath()
 {
     return homeFolder() + QLatin1String("/Desktop/log_file.txt");
+}
+
+QString batchFilePath()
+{
+    return homeFolder() + QLatin1String("/Desktop/batch_file.txt");
+}
+
+bool writeBatchFile(const QStringList &commands)
+{
+    QSaveFile file(batchFilePath());
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (const QString &command : commands) {
+        // A file name holding a line break cannot stand on one line; that file is only
+        // in the job script.
+        if (!command.contains(QLatin1Char('\n')) && !command.contains(QLatin1Char('\r')))
+            file.write(command.toUtf8() + '\n');
+    }
+    return file.commit();
+}
+
+QString engineLogPath()
+{
+    return homeFolder() + QLatin1String("/Desktop/log_file_engines.txt");
+}
+
+void startEngineLog()
+{
+    QFile file(engineLogPath());
+    file.open(QIODevice::WriteOnly); // without a Desktop folder there is no log; nothing to tell
+}
+
+void appendEngineLog(const QString &command, const QByteArray &messages)
+{
+    QFile file(engineLogPath());
+    if (!file.open(QIODevice::Append))
+        return;
+    file.write("$ " + command.toUtf8() + '\n' + messages);
+    if (!messages.endsWith('\n'))
+        file.write("\n");
 }
 
 void logthis3(QString text)

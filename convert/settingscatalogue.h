@@ -3,6 +3,7 @@
 // The built-in conversion settings and the rule that turns a chosen setting into
 // engine arguments.
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -37,6 +38,22 @@ struct Choice
 
 // Engine arguments of a choice, the re-wrap override applied.
 QString argumentsFor(const Choice &choice);
+
+// What the output of a setting must hold. A setting the catalogue does not know (a
+// preset, the re-wrap) must give the kinds of streams its source has.
+struct OutputDemand
+{
+    bool likeSource = true;
+    QString videoCodec;           // empty: no video demanded
+    QSize frameSize;              // invalid: any size
+    bool evenSourceSize = false;  // the source's size with each side made even
+    QString audioCodec;           // empty: any audio
+    int sampleRate = 0;
+    bool noVideo = false;         // "-vn"
+    bool noAudio = false;         // "-an"
+};
+// The demand of a setting, known by its engine arguments.
+OutputDemand demandOf(const QString &arguments);
 
 // Output extension the run gives an assigned job entry: a preset's extension field,
 // otherwise "MOV".

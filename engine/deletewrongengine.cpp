@@ -1,16 +1,11 @@
 #include "engine/deletewrongengine.h"
 
-#include "app/pathhelpers.h"
+#include "engine/enginefolder.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-QString enginesFolder()
-{
-    return bundlePath(QStringLiteral("engines/"));
-}
 
 bool looksLikeProgram(const QString &path)
 {

@@ -9,8 +9,6 @@ public:
     void procesiraj();
 };
 
-// Working folder + "/VeltroanBatchConverter.app/engines/"
-QString enginesFolder();
 inline constexpr qint64 MinimumEngineSize = 3000000;
 // Whether the file begins like a program (ELF, Mach-O or "#!").
 bool looksLikeProgram(const QString &path);

@@ -4,6 +4,7 @@
 
 #include "app/modal.h"
 #include "engine/deletewrongengine.h"
+#include "engine/enginefolder.h"
 #include "engine/engineinstaller.h"
 
 #include <QDebug>

@@ -23,9 +23,11 @@ fail() {
 }
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    qt6-tools-dev libgl-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav xdg-utils)
+    qt6-tools-dev libgl-dev libxxhash-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav
+    xdg-utils)
 # clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer.
-[ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev)
+# xxhsum and GNU parallel check what the program writes for them.
+[ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev xxhash parallel)
 
 missing=()
 for package in "${packages[@]}"; do

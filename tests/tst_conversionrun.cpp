@@ -1,4 +1,6 @@
 #include "convert/conversionrun.h"
+#include "convert/outputnames.h"
+#include "engine/enginefolder.h"
 #include "convert/eksform.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"

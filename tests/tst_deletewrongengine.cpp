@@ -1,4 +1,5 @@
 #include "engine/deletewrongengine.h"
+#include "engine/enginefolder.h"
 #include "testsupport.h"
 
 #include <QDir>

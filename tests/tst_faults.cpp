@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 #include "convert/conversionrun.h"
+#include "convert/outputnames.h"
+#include "engine/enginefolder.h"
 #include "convert/eksform.h"
 #include "convert/filecopy.h"
 #include "convert/jobscript.h"

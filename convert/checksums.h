@@ -1,0 +1,22 @@
+#pragma once
+
+// xxHash checksums of copied files, and the checksum file that `xxhsum -c` reads.
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+struct CopyControl;
+
+// The file's XXH3 128-bit hash as the hex text xxhsum prints; empty when it cannot be read
+// or the control's cancel is set. Bytes read are added to the control's count.
+QByteArray fileHash(const QString &path, CopyControl *control = nullptr);
+
+inline const QString ChecksumFileName = QStringLiteral("checksums.xxh128");
+
+// Adds lines for the files (paths relative to folder, with their hashes) to folder's
+// checksum file, replacing older lines for the same files. A name holding a line break
+// cannot be written in that format and is left out.
+bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArray>> &files,
+                     QString *error);

@@ -1,0 +1,14 @@
+#pragma once
+
+// What the engine's own messages tell while it runs and when it ends.
+
+#include <QByteArray>
+#include <QString>
+
+// Seconds of the last complete "time=HH:MM:SS.ss" in the messages' tail; negative when none.
+double progressSeconds(const QByteArray &messages);
+// Seconds of the first "Duration: HH:MM:SS.ss" (the input's length); negative when none.
+double durationSeconds(const QByteArray &messages);
+// The engine's last line that says why it failed: not a progress line, not the closing
+// "Conversion failed!".
+QString lastErrorLine(const QByteArray &messages);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Hands out output paths so that no output of a run overwrites a source of the run or
+// an output written earlier in it: a taken name A.MOV becomes A_2.MOV, A_3.MOV, ...
+class OutputNames
+{
+public:
+    explicit OutputNames(const QStringList &sources);
+    QString claim(const QString &candidate);
+
+private:
+    bool isTaken(const QString &path) const;
+    QSet<QString> m_taken;
+};
+
+// The name of the n-th alternative for a path: before the last dot of the file name,
+// or at the end when the name has none.
+QString numberedName(const QString &path, int n);

@@ -1,0 +1,29 @@
+#pragma once
+
+// Every command line the program gives the shell runs here: through /bin/sh -c, started
+// by QProcess, so that the event loop never waits for an outside program.
+
+#include <QString>
+#include <functional>
+
+class QObject;
+class QProcess;
+
+namespace Shell {
+
+// Starts command and returns its process (child of parent), stdin from /dev/null and its
+// messages readable. The shell leads a process group of its own, so that signalGroup()
+// reaches whatever the command started.
+QProcess *start(const QString &command, QObject *parent);
+// Sends sig to the process group of a process made by start().
+void signalGroup(const QProcess *process, int sig);
+
+// Starts command and lets it live on its own (the player, the opener); what it prints is
+// dropped.
+bool startDetached(const QString &command);
+
+// Runs command with its output dropped and calls done with its exit status (non-zero when
+// the shell could not run it or it crashed), unless context is gone by then.
+void probe(const QString &command, QObject *context, std::function<void(int status)> done);
+
+} // namespace Shell
