@@ -37,7 +37,9 @@ const QString NotStartedText = QStringLiteral("not started");
 const QString NoProbeText = QStringLiteral(
     "ffprobe was not found: outputs were judged by the engine's exit status and their size only.");
 
-enum Phase { Waiting, ProbingSource, Converting, ProbingOutput, Copying, Done };
+// Ending: the engine's shell has ended after a stop, what it started is still going away.
+enum Phase { Waiting, ProbingSource, Converting, Ending, ProbingOutput, Copying, Done };
+constexpr int GroupPollMs = 50;
 
 // The hidden name beside an output that the engine or the copy writes first: the same
 // extension, so the engine picks the same container.
@@ -72,6 +74,13 @@ bool renameOver(const QString &from, const QString &to, QString *error)
         return true;
     *error = QString::fromLocal8Bit(std::strerror(errno));
     return false;
+}
+
+const QString EnginesAtOnceKey = QStringLiteral("run/enginesAtOnce");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Veltroan"), QStringLiteral("Orlenne Converter"));
 }
 
 QString timeLeftText(qint64 ms)
@@ -109,6 +118,7 @@ struct ConversionRun::Task
     QString reason;
     bool engineRan = false;
     QProcess *process = nullptr;
+    qint64 group = 0; // the engine's process group
     QByteArray messages;
     MediaInfo sourceInfo;
     double duration = -1;
@@ -134,8 +144,8 @@ ConversionRun::ConversionRun(const QList<ConversionJob> &jobs, const QStringList
     m_killTimer.setInterval(KillAfterMs);
     connect(&m_killTimer, &QTimer::timeout, this, [this] {
         for (const auto &task : m_tasks) {
-            if (task->phase == Converting && task->process)
-                Shell::signalGroup(task->process, SIGKILL);
+            if (task->phase == Converting || task->phase == Ending)
+                Shell::signalGroup(task->group, SIGKILL);
         }
     });
 }
@@ -143,8 +153,8 @@ ConversionRun::ConversionRun(const QList<ConversionJob> &jobs, const QStringList
 ConversionRun::~ConversionRun()
 {
     for (const auto &task : m_tasks) {
-        if (task->process && task->phase == Converting)
-            Shell::signalGroup(task->process, SIGKILL);
+        if (task->phase == Converting || task->phase == Ending)
+            Shell::signalGroup(task->group, SIGKILL);
         if (task->copy)
             task->copy->cancel = true;
     }
@@ -180,13 +190,13 @@ bool ConversionRun::anyRunning()
 int ConversionRun::savedEnginesAtOnce()
 {
     const int cores = std::max(1, QThread::idealThreadCount());
-    const int saved = QSettings().value(QStringLiteral("run/enginesAtOnce"), cores).toInt();
+    const int saved = settings().value(EnginesAtOnceKey, cores).toInt();
     return std::clamp(saved, 1, cores);
 }
 
 void ConversionRun::saveEnginesAtOnce(int count)
 {
-    QSettings().setValue(QStringLiteral("run/enginesAtOnce"), count);
+    settings().setValue(EnginesAtOnceKey, count);
 }
 
 void ConversionRun::plan()
@@ -232,8 +242,8 @@ void ConversionRun::stop()
         return;
     m_stopping = true;
     for (const auto &task : m_tasks) {
-        if (task->phase == Converting && task->process)
-            Shell::signalGroup(task->process, SIGTERM);
+        if (task->phase == Converting)
+            Shell::signalGroup(task->group, SIGTERM);
         else if (task->phase == ProbingSource && task->process)
             task->process->kill();
         else if (task->phase == Copying)
@@ -285,6 +295,7 @@ void ConversionRun::startEngine(Task &task)
     task.engineRan = true;
     QProcess *engine = Shell::start(task.runCommand, this);
     task.process = engine;
+    task.group = engine->processId();
     connect(engine, &QProcess::readyReadStandardOutput, this, [&task, engine] {
         task.messages += engine->readAllStandardOutput();
         const double position = progressSeconds(task.messages);
@@ -312,12 +323,21 @@ void ConversionRun::startEngine(Task &task)
 
 void ConversionRun::engineFinished(Task &task, int exitCode, bool crashed)
 {
+    if (m_stopping && (crashed || exitCode != 0)) {
+        // The shell goes first; the engine may still be writing. Nothing is removed or
+        // reported before the last process of its group is gone.
+        task.phase = Ending;
+        if (!Shell::groupGone(task.group)) {
+            QTimer::singleShot(GroupPollMs, this, [this, &task] { engineFinished(task, -1, true); });
+            return;
+        }
+        QFile::remove(task.partial);
+        conclude(task, int(Outcome::Stopped), StoppedText);
+        return;
+    }
     if (crashed || exitCode != 0) {
         QFile::remove(task.partial);
-        if (m_stopping)
-            conclude(task, int(Outcome::Stopped), StoppedText);
-        else
-            conclude(task, int(Outcome::Failed), failureReason(task.messages, exitCode, crashed));
+        conclude(task, int(Outcome::Failed), failureReason(task.messages, exitCode, crashed));
         return;
     }
     if (!m_probe.isEmpty()) {

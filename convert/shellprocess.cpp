@@ -1,7 +1,9 @@
 #include "convert/shellprocess.h"
 
 #include <QDebug>
+#include <QPointer>
 #include <QProcess>
+#include <cerrno>
 #include <csignal>
 #include <unistd.h>
 
@@ -29,11 +31,15 @@ QProcess *start(const QString &command, QObject *parent)
     return process;
 }
 
-void signalGroup(const QProcess *process, int sig)
+void signalGroup(qint64 group, int sig)
 {
-    const qint64 pid = process->processId();
-    if (pid > 0)
-        ::kill(-pid_t(pid), sig);
+    if (group > 0)
+        ::kill(-pid_t(group), sig);
+}
+
+bool groupGone(qint64 group)
+{
+    return group <= 0 || (::kill(-pid_t(group), 0) != 0 && errno == ESRCH);
 }
 
 bool startDetached(const QString &command)
@@ -51,21 +57,24 @@ bool startDetached(const QString &command)
 void probe(const QString &command, QObject *context, std::function<void(int status)> done)
 {
     qDebug() << command;
-    auto *process = new QProcess(context);
+    // Not a child of context: a widget deletes its children while half destroyed, and the
+    // answer must never reach it then. The process goes away on its own when it ends.
+    auto *process = new QProcess;
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QObject::connect(process, &QProcess::finished, context,
-                     [process, done](int exitCode, QProcess::ExitStatus status) {
-                         process->deleteLater();
+                     [done](int exitCode, QProcess::ExitStatus status) {
                          done(status == QProcess::NormalExit ? exitCode : -1);
                      });
-    QObject::connect(process, &QProcess::errorOccurred, context,
-                     [process, done](QProcess::ProcessError error) {
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, guard = QPointer<QObject>(context), done](QProcess::ProcessError error) {
                          if (error != QProcess::FailedToStart)
                              return; // a crash also ends in finished()
                          process->deleteLater();
-                         done(-1);
+                         if (guard)
+                             done(-1);
                      });
     process->start(ShellProgram, shellArguments(command));
 }

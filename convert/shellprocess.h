@@ -12,11 +12,12 @@ class QProcess;
 namespace Shell {
 
 // Starts command and returns its process (child of parent), stdin from /dev/null and its
-// messages readable. The shell leads a process group of its own, so that signalGroup()
-// reaches whatever the command started.
+// messages readable. The shell leads a process group of its own (numbered by its process
+// id), so that a signal reaches whatever the command started.
 QProcess *start(const QString &command, QObject *parent);
-// Sends sig to the process group of a process made by start().
-void signalGroup(const QProcess *process, int sig);
+void signalGroup(qint64 group, int sig);
+// Whether every process of the group has ended.
+bool groupGone(qint64 group);
 
 // Starts command and lets it live on its own (the player, the opener); what it prints is
 // dropped.

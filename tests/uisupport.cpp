@@ -15,6 +15,7 @@ DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             texts.append(box->text());
             details.append(box->informativeText());
+            detailed.append(box->detailedText());
         }
         titles.append(dialog->windowTitle());
         if (m_inspect)

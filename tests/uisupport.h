@@ -17,7 +17,8 @@ public:
     // Called with each dialog before it is answered.
     void onDialog(std::function<void(class QDialog *)> inspect) { m_inspect = std::move(inspect); }
     QStringList texts;   // QMessageBox::text() of each box shown
-    QStringList details; // QMessageBox::informativeText()
+    QStringList details;  // QMessageBox::informativeText()
+    QStringList detailed; // QMessageBox::detailedText()
     QStringList titles;  // windowTitle() of each dialog
 
 private:
