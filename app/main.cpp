@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/tracing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    setUpTracing();
     Q_INIT_RESOURCE(resources);
     const QString programDir = QCoreApplication::applicationDirPath();
     putOpenerOnPath(programDir);

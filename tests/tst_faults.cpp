@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/tracing.h"
 #include "convert/conversionrun.h"
 #include "convert/eksform.h"
 #include "convert/filecopy.h"
@@ -23,15 +24,6 @@ const QString DvPal = QStringLiteral(
     " -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo -acodec pcm_s16le -ac 2 -ar 48000 ");
 const QString Success =
     QStringLiteral("Success! All your files were converted! PLease check destination!");
-
-QtMessageHandler previousHandler = nullptr;
-
-// Keeps the log readable: the program traces every path and command.
-void dropDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && previousHandler)
-        previousHandler(type, context, message);
-}
 
 qint64 peakResidentKiB()
 {
@@ -138,7 +130,8 @@ class FaultsTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(dropDebug); }
+    // Quiet unless asked for: the program traces every path and command.
+    void initTestCase() { setUpTracing(); }
 
     // First, so that the peak memory of the process is still that of its start.
     void sparseFourGibibyteFileIsCopiedInConstantMemory()

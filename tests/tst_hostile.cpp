@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/tracing.h"
 #include "convert/eksform.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
@@ -163,15 +164,6 @@ QStringList filesBelow(const QString &root)
     return files;
 }
 
-QtMessageHandler previousHandler = nullptr;
-
-// Keeps the log readable: the program traces every path and command.
-void dropDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && previousHandler)
-        previousHandler(type, context, message);
-}
-
 QString printable(const QString &text)
 {
     QString shown = text;
@@ -325,7 +317,8 @@ private:
     }
 
 private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(dropDebug); }
+    // Quiet unless asked for: the program traces every path and command.
+    void initTestCase() { setUpTracing(); }
 
     void hostileNamesReachTheEngineVerbatimAndStayInsideTheDestination()
     {

@@ -1,11 +1,22 @@
 // Start-up as the user meets it: the real program started from a folder of its own
-// choosing.
+// choosing, and the trace switch.
 
+#include "app/tracing.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+
+namespace {
+QStringList traced;
+
+void recordTrace(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        traced.append(message);
+}
+} // namespace
 
 class StartupTest final : public QObject
 {
@@ -28,6 +39,31 @@ private slots:
         QCOMPARE(process.state(), QProcess::Running);
         process.kill();
         process.waitForFinished();
+    }
+
+    void traceLinesOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QByteArray>("setting");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("unset") << QByteArray() << false;
+        QTest::newRow("1") << QByteArray("1") << true;
+        QTest::newRow("0") << QByteArray("0") << false;
+    }
+
+    void traceLinesOnlyWhenAsked()
+    {
+        QFETCH(QByteArray, setting);
+        QFETCH(bool, shown);
+        if (setting.isNull())
+            qunsetenv("ORLENNE_TRACE");
+        else
+            qputenv("ORLENNE_TRACE", setting);
+        setUpTracing();
+        traced.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordTrace);
+        qDebug() << "1413";
+        qInstallMessageHandler(previous);
+        QCOMPARE(traced, shown ? QStringList{QStringLiteral("1413")} : QStringList());
     }
 };
 
