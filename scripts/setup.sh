@@ -22,8 +22,11 @@ fail() {
     exit 1
 }
 
+# The preview plays through GStreamer: -bad brings the demuxers and parsers of camera
+# footage (MPEG-PS, MPEG-TS/AVCHD, H.264, MPEG video), -libav the decoders.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    qt6-tools-dev libgl-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav xdg-utils)
+    qt6-tools-dev libgl-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    gstreamer1.0-libav xdg-utils)
 # clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer.
 [ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev)
 

@@ -239,7 +239,8 @@ private slots:
         QTest::addColumn<bool>("refused");
         QTest::addColumn<bool>("existing");
         QTest::addColumn<int>("key"); // 0: the OK button is clicked
-        QTest::newRow("404 over an existing engine, Return") << false << true << int(Qt::Key_Return);
+        QTest::newRow("404 over an existing engine, Return")
+            << false << true << int(Qt::Key_Return);
         QTest::newRow("connection refused, Escape") << true << true << int(Qt::Key_Escape);
         QTest::newRow("404 of a new name, OK") << false << false << 0;
     }

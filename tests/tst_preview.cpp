@@ -159,6 +159,39 @@ private slots:
         QCOMPARE(player->source(), QUrl::fromLocalFile(clip));
     }
 
+    // Camera footage with its sound, clicked in the file list: the picture moves, with or
+    // without a sound server.
+    void clickedCameraFormatsPlay_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("encoding");
+        QTest::newRow("MPEG-PS")
+            << "a.mpg" << QStringList{"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob"};
+        QTest::newRow("AVCHD: MPEG-TS, H.264")
+            << "00001.MTS"
+            << QStringList{"-c:v", "libx264", "-c:a", "ac3", "-f", "mpegts", "-mpegts_m2ts_mode", "1"};
+        QTest::newRow("MP4, H.264") << "c.mp4" << QStringList{"-c:v", "libx264", "-c:a", "aac"};
+    }
+
+    void clickedCameraFormatsPlay()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, encoding);
+        if (!haveFfmpeg())
+            QSKIP("ffmpeg makes the clips");
+        Fixture f;
+        const QString clip = f.makeFile(QStringLiteral("/clips/") + name);
+        QVERIFY(runFfmpeg(QStringList{"-f", "lavfi", "-i", "testsrc=size=64x64:rate=25", "-f",
+                                      "lavfi", "-i", "sine", "-t", "5", "-pix_fmt", "yuv420p"}
+                          + encoding + QStringList{clip}));
+        f.deliver({clip});
+
+        const QPoint row = f.files()->visualRect(f.fileRow(0)).center();
+        QTest::mouseClick(f.files()->viewport(), Qt::LeftButton, {}, row);
+        QTRY_VERIFY_WITH_TIMEOUT(f.form.player()->position() > 0, 10000);
+        QCOMPARE(f.form.player()->error(), QMediaPlayer::NoError);
+    }
+
     void menuRunsNothingWithoutChoiceOrCurrentRows_data()
     {
         QTest::addColumn<int>("player");
