@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
+#include "app/tracing.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -34,8 +36,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    setUpTracing();
     Q_INIT_RESOURCE(resources);
-    putOpenerOnPath(QCoreApplication::applicationDirPath());
+    const QString programDir = QCoreApplication::applicationDirPath();
+    putOpenerOnPath(programDir);
+    // The program keeps its bundle beside itself and finds it through the working folder,
+    // wherever it was started from (a desktop menu starts it in the home folder).
+    if (!QDir::setCurrent(programDir))
+        std::fprintf(stderr, "Orlenne Converter cannot enter its folder %s.\n",
+                     qPrintable(programDir));
 
     MainWindow window;
     // Qt 6 splash screens take no parent widget; the splash deletes itself when closed.

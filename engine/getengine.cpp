@@ -14,7 +14,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QProgressDialog>
 
 #include <climits>
@@ -45,17 +44,28 @@ bool getengine::acceptEngineName(const QString &name)
     if (!name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".")
         && name != QLatin1String(".."))
         return true;
-    QMessageBox box(QMessageBox::Warning, windowTitle(), tr(BadNameText), QMessageBox::Ok,
-                    parentWidget());
-    Modal::exec(&box);
+    warn(tr(BadNameText));
     return false;
+}
+
+// The box must be the only modal window: a progress dialog that is merely hidden shows
+// itself again once the show timer started by its first progress report runs out, and
+// then it and the box block each other.
+void getengine::warn(const QString &text)
+{
+    closeProgress();
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, parentWidget());
+    Modal::exec(&box);
 }
 
 void getengine::reportFailure(const QString &reason)
 {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), tr(FailedText) + QLatin1Char(' ') + reason,
-                    QMessageBox::Ok, parentWidget());
-    Modal::exec(&box);
+    warn(tr(FailedText) + QLatin1Char(' ') + reason);
+}
+
+void getengine::closeProgress()
+{
+    delete m_progress;
 }
 
 void getengine::on_buttonBox_accepted()
@@ -73,12 +83,9 @@ void getengine::on_buttonBox_accepted()
     m_progress->raise();
 
     simni();
+    closeProgress();
 
     deletewrongengine().procesiraj();
-
-    m_progress->hide();
-    m_progress->deleteLater();
-    m_progress = nullptr;
 }
 
 void getengine::simni()
@@ -132,9 +139,8 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
         }
     };
     bool cancelled = false;
-    QPointer<QProgressDialog> progress = m_progress;
-    if (progress) {
-        connect(progress, &QProgressDialog::canceled, reply, [&cancelled, reply] {
+    if (m_progress) {
+        connect(m_progress, &QProgressDialog::canceled, reply, [&cancelled, reply] {
             cancelled = true;
             reply->abort();
         });
@@ -145,6 +151,7 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
+    closeProgress();
     store();
 
     QString failure = installer.errorString();
@@ -161,8 +168,6 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     qDebug() << "link:" << urlfile;
     qDebug() << "locally:" << localfile;
 
-    if (progress)
-        progress->hide();
     if (!failure.isEmpty() && !cancelled)
         reportFailure(failure);
 }

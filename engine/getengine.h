@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QProgressDialog;
@@ -29,8 +30,10 @@ private:
     // Refuses (with a message box) a name that is not one plain file name.
     bool acceptEngineName(const QString &name);
     void reportFailure(const QString &reason);
+    void warn(const QString &text);
+    void closeProgress();
 
-    QProgressDialog *m_progress = nullptr;
+    QPointer<QProgressDialog> m_progress;
     QString m_engineName;
     QString m_localFile;
 };

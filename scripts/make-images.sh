@@ -31,3 +31,11 @@ convert -size 320x240 gradient:'#2d3e63'-'#14203a' \
     -font DejaVu-Sans -pointsize 13 -fill '#d0d4ec' -annotate +0+165 'whole disks and folders, converted' \
     -pointsize 11 -fill '#9aa0c8' -gravity south -annotate +0+12 'version 1.0' \
     splashform.png
+
+# Menu icon, 256 x 256: the logo's film-strip mark on its own, on a clear background.
+convert -size 256x256 xc:none \
+    -fill '#2d3e63' -draw 'roundrectangle 8,8 247,247 30,30' \
+    -fill '#ebebeb' -draw 'rectangle 40,30 60,50 rectangle 40,88 60,108 rectangle 40,146 60,166 rectangle 40,204 60,224' \
+    -fill '#ebebeb' -draw 'rectangle 196,30 216,50 rectangle 196,88 216,108 rectangle 196,146 216,166 rectangle 196,204 216,224' \
+    -fill '#f2a03d' -draw 'polygon 100,76 100,180 164,128' \
+    orlenne-converter.png

@@ -22,12 +22,16 @@ fail() {
     exit 1
 }
 
+# The preview plays through GStreamer: -bad brings the demuxers and parsers of camera
+# footage (MPEG-PS, MPEG-TS/AVCHD, H.264, MPEG video), -libav the decoders.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    qt6-tools-dev libgl-dev libxxhash-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav
-    xdg-utils)
-# clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer.
-# xxhsum and GNU parallel check what the program writes for them.
-[ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev xxhash parallel)
+    qt6-tools-dev libgl-dev libxxhash-dev ffmpeg gstreamer1.0-plugins-good
+    gstreamer1.0-plugins-bad gstreamer1.0-libav xdg-utils)
+# clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer;
+# desktop-file-validate checks the menu entry; xxhsum and GNU parallel check what the
+# program writes for them.
+[ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev desktop-file-utils xxhash
+    parallel)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -47,7 +51,10 @@ step "building in $build"
 # The same options in both modes, so that switching between them rebuilds nothing.
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORLENNE_WERROR=ON >/dev/null || fail "cmake configure"
-cmake --build "$build" -j"$(nproc)" || fail "build"
+# Starting the program needs the program only; the test programs are built for "test".
+targets=()
+[ "$mode" = run ] && targets=(--target OrlenneConverter)
+cmake --build "$build" -j"$(nproc)" "${targets[@]}" || fail "build"
 
 # The program works from its working folder, the build folder: the bundle holds the
 # engines, the presets file and the player.
@@ -57,6 +64,41 @@ mkdir -p "$bundle/engines" || fail "bundle folder"
 ln -sfn "$(command -v ffmpeg)" "$bundle/engines/ffmpeg" || fail "engine link"
 ln -sfn "$(command -v ffplay)" "$bundle/ffplay" || fail "player link"
 touch "$bundle/presets.txt" || fail "presets file"
+
+# The desktop's menu entry: root installs it for every user, anyone else for themselves.
+# The program finds its bundle beside itself, so the entry only names it.
+if [ "$(id -u)" -eq 0 ]; then
+    share=/usr/share
+else
+    share=${XDG_DATA_HOME:-$HOME/.local/share}
+fi
+entry="$share/applications/orlenne-converter.desktop"
+step "adding Orlenne Converter to the desktop's menu: $entry"
+program="$build/OrlenneConverter"
+# Exec takes the path in double quotes, with " ` $ \ escaped and % doubled; then every
+# backslash is doubled once more, as all values of the file are. TryExec only the latter.
+exec_path=$(printf '%s' "$program" | sed -e 's/[\\"`$]/\\&/g' -e 's/\\/\\\\/g' -e 's/%/%%/g')
+tryexec_path=$(printf '%s' "$program" | sed -e 's/\\/\\\\/g')
+install -D -m 644 "$top/resources/orlenne-converter.png" \
+    "$share/icons/hicolor/256x256/apps/orlenne-converter.png" || fail "menu icon"
+mkdir -p "$share/applications" || fail "menu folder"
+cat >"$entry" <<ENTRY || fail "menu entry"
+[Desktop Entry]
+Type=Application
+Name=Orlenne Converter
+GenericName=Batch Video Converter
+Comment=Convert whole disks and folders of camera footage for editing
+Exec="$exec_path"
+TryExec=$tryexec_path
+Icon=orlenne-converter
+Terminal=false
+Categories=AudioVideo;Video;
+ENTRY
+# Desktops that read the icon cache would otherwise show the entry without its icon.
+if command -v gtk-update-icon-cache >/dev/null; then
+    gtk-update-icon-cache -q -t -f "$share/icons/hicolor" || fail "icon cache"
+fi
+[ "$mode" = run ] || desktop-file-validate "$entry" || fail "menu entry $entry"
 
 cd "$build"
 if [ "$mode" = run ]; then

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/pathhelpers.h"
+#include "app/tracing.h"
 #include "convert/eksform.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -59,15 +60,6 @@ QList<eksForm *> openForms()
             forms.append(form);
     }
     return forms;
-}
-
-QtMessageHandler previousHandler = nullptr;
-
-// Keeps the test log readable: a scan of thousands of files traces every path.
-void dropDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && previousHandler)
-        previousHandler(type, context, message);
 }
 
 QPoint centreInWindow(QWidget *widget)
@@ -377,8 +369,7 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
             QVERIFY(media.open(QIODevice::WriteOnly));
         }
     }
-    previousHandler = qInstallMessageHandler(dropDebug);
-    const auto restoreHandler = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
+    setUpTracing(); // quiet unless asked for: the scan traces every one of these paths
     MainWindow window;
     window.show();
     window.activateWindow();
