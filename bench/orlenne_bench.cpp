@@ -5,7 +5,9 @@
 //   orlenne_bench walk TREE                        QDirIterator alone over TREE
 //   orlenne_bench copy SRC DST                     SRCopyFile2(SRC, DST)
 //   orlenne_bench copy-in-kernel SRC DST           the same copy done by copy_file_range
-//   orlenne_bench run SOURCE DEST SETTING          RUN IT NOW over every file of SOURCE
+//   orlenne_bench run SOURCE DEST SETTING N PROBE  RUN IT NOW over every file of SOURCE,
+//                                                  N engines at once, PROBE probe|none
+//   orlenne_bench faults SOURCE DEST RUNS          runs with a faulty stand-in engine
 //   orlenne_bench time OUT COMMAND ARGS...         a baseline command, its output to OUT
 //
 // Each prints one line "key=value ..." with call_ms, the wall time of the call alone
@@ -14,18 +16,26 @@
 
 #include "app/mainwindow.h"
 #include "app/modal.h"
+#include "convert/conversionrun.h"
 #include "convert/eksform.h"
 #include "convert/filecopy.h"
+#include "convert/jobscript.h"
 #include "convert/settingscatalogue.h"
+#include "engine/enginefolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -173,39 +183,114 @@ int copy(const QString &source, const QString &destination)
     return ok ? 0 : 1;
 }
 
-int run(const QString &source, const QString &destination, const QString &setting)
+// The arguments of a setting named by its catalogue label ("1080p/25 120", "DV PAL",
+// "WAV"), or the text itself as engine arguments. "mixed" takes WAV, DV PAL and DNxHD in turn.
+QString settingArguments(const QString &name, int index)
 {
-    QStringList files;
-    const QFileInfoList entries = QDir(source).entryInfoList(QDir::Files, QDir::Name);
-    for (const QFileInfo &entry : entries)
-        files.append(entry.absoluteFilePath());
-
-    QStringList reports;
-    Modal::setDialogRunner([&reports](QDialog *dialog) {
-        if (auto *box = qobject_cast<QMessageBox *>(dialog))
-            reports.append(box->text());
-        return int(QMessageBox::Ok);
-    });
-    eksForm form;
-    form.receiveEXT({QStringLiteral("mov")}, {files}, {QStringLiteral("file://") + source},
-                    destination);
-    for (int j = 0; j < files.size(); ++j) {
-        form.groupSettings[0][j] = setting;
-        form.groupFiles[0][j] += QLatin1Char('|') + setting + QLatin1Char('|');
+    if (name == QLatin1String("mixed")) {
+        const char *const kinds[] = {"WAV", "DV PAL", "1080p/25 36"};
+        return settingArguments(QLatin1String(kinds[index % 3]), index);
     }
-    auto *runButton = form.findChild<QPushButton *>(QStringLiteral("pushButton_4"));
-    // The form is on screen while it runs, so its progress bar and label really repaint.
-    form.show();
+    if (name == QLatin1String("WAV"))
+        return Settings::argumentsFor({Settings::Wav, {}, QStringLiteral("16"), QStringLiteral("48000"), false});
+    if (name == QLatin1String("DV PAL"))
+        return Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+    const auto table = Settings::dnxhdTable();
+    const auto found = table.find(name.toStdString());
+    return found != table.end() ? QString::fromStdString(found->second) : name;
+}
+
+// RUN IT NOW over every file of source (copies when setting is "copy"), with the engines
+// folder's engine, `engines` at once, and ffprobe checking the outputs when probe is
+// "probe". A progress bar and a label on screen follow the run, as the form's do; a 5 ms
+// timer measures the longest time the event loop was kept from it (stall_ms).
+int run(const QString &source, const QString &destination, const QString &setting, int engines,
+        bool probe)
+{
+    const QFileInfoList entries = QDir(source).entryInfoList(QDir::Files, QDir::Name);
+    QList<ConversionJob> jobs;
+    for (int i = 0; i < entries.size(); ++i) {
+        const bool copy = setting == QLatin1String("copy");
+        jobs.append({entries.at(i).absoluteFilePath().mid(1),
+                     copy ? QString() : settingArguments(setting, i), QStringLiteral("MOV"), copy});
+    }
+    deletejobfile();
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *bar = new QProgressBar;
+    auto *line = new QLabel;
+    layout->addWidget(bar);
+    layout->addWidget(line);
+    window.show();
     settle();
 
+    const QString engine = resolveEngine();
+    ConversionRun conversion(jobs, {QStringLiteral("file://") + source}, destination, engine);
+    conversion.setEnginesAtOnce(engines);
+    conversion.setProbe(probe ? findProbe(engine) : QString());
+    QObject::connect(&conversion, &ConversionRun::progressed, bar, [bar, line](int percent, const QString &text) {
+        bar->setValue(percent);
+        line->setText(text);
+    });
+    QEventLoop loop;
+    QObject::connect(&conversion, &ConversionRun::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer sinceTick;
+    qint64 stallNs = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&sinceTick, &stallNs] {
+        stallNs = std::max(stallNs, sinceTick.nsecsElapsed());
+        sinceTick.start();
+    });
+
     const Stopwatch watch;
-    runButton->click();
+    sinceTick.start();
+    ticker.start(5);
+    conversion.start();
+    if (conversion.isRunning())
+        loop.exec();
     const QByteArray times = watch.result();
 
-    const bool success = reports.size() == 1 && reports.first().startsWith(QLatin1String("Success"));
-    std::printf("files=%lld success=%d %s maxrss_kb=%ld\n", (long long)files.size(),
-                success ? 1 : 0, times.constData(), maxRssKb());
+    const bool success = conversion.notConverted().isEmpty();
+    std::printf("files=%lld success=%d %s stall_ms=%.1f maxrss_kb=%ld\n", (long long)jobs.size(),
+                success ? 1 : 0, times.constData(), double(stallNs) / 1e6 - 5, maxRssKb());
     return success ? 0 : 1;
+}
+
+// The run's answer to engines that fail in every way that still exits: `runs` runs of one
+// file, each with an earlier output in place, the engine's fault chosen by ORLENNE_FAULT
+// (the stand-in engine of bench/run.sh reads it). The ffprobe on PATH checks the outputs.
+int faults(const QString &source, const QString &destination, int runs)
+{
+    const char *const kinds[] = {"truncated", "codec", "novideo", "nothing", "killed"};
+    const QString output = destination + QLatin1Char('/') + QFileInfo(source).completeBaseName()
+                           + QLatin1String(".MOV");
+    int converted = 0;
+    int leftovers = 0;
+    int damaged = 0;
+    for (int i = 0; i < runs; ++i) {
+        qputenv("ORLENNE_FAULT", kinds[i % 5]);
+        const QByteArray earlier = "earlier output " + QByteArray::number(i);
+        QFile file(output);
+        if (!file.open(QIODevice::WriteOnly) || file.write(earlier) != earlier.size())
+            return 1;
+        file.close();
+        ConversionRun conversion({{source.mid(1), settingArguments(QStringLiteral("DV PAL"), 0),
+                                   QStringLiteral("MOV"), false}},
+                                 {}, destination, resolveEngine());
+        conversion.setProbe(findProbe(resolveEngine()));
+        QEventLoop loop;
+        QObject::connect(&conversion, &ConversionRun::finished, &loop, &QEventLoop::quit);
+        conversion.start();
+        if (conversion.isRunning())
+            loop.exec();
+        converted += conversion.notConverted().isEmpty() ? 1 : 0;
+        QFile check(output);
+        damaged += check.open(QIODevice::ReadOnly) && check.readAll() == earlier ? 0 : 1;
+        leftovers += int(QDir(destination).entryList(QDir::Files | QDir::Hidden).size()) - 1;
+    }
+    std::printf("runs=%d converted=%d leftovers=%d damaged=%d\n", runs, converted, leftovers, damaged);
+    return converted == 0 && leftovers == 0 && damaged == 0 ? 0 : 1;
 }
 
 // What SRCopyFile2 would reach if the kernel copied the bytes (copy_file_range, as cat
@@ -262,7 +347,7 @@ int timeCommand(const char *output, char **command)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: orlenne_bench maketree|analyze|walk|copy|copy-in-kernel|run|time ...\n");
+    std::fprintf(stderr, "usage: orlenne_bench maketree|analyze|walk|copy|copy-in-kernel|run|faults|time ...\n");
     return 2;
 }
 
@@ -288,14 +373,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (std::strcmp(mode, "analyze") == 0 && argc == 4)
         return analyze(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    if (std::strcmp(mode, "run") == 0 && argc == 5) {
-        // The setting by its catalogue label, e.g. "1080p/25 120"; anything else is taken
-        // as engine arguments.
-        const auto table = Settings::dnxhdTable();
-        const auto found = table.find(argv[4]);
-        const QString setting = found != table.end() ? QString::fromStdString(found->second)
-                                                     : QString::fromLocal8Bit(argv[4]);
-        return run(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), setting);
-    }
+    if (std::strcmp(mode, "run") == 0 && argc == 7)
+        return run(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                   QString::fromLocal8Bit(argv[4]), std::atoi(argv[5]),
+                   std::strcmp(argv[6], "probe") == 0);
+    if (std::strcmp(mode, "faults") == 0 && argc == 5)
+        return faults(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                      std::atoi(argv[4]));
     return usage();
 }
