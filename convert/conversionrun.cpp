@@ -269,24 +269,38 @@ void ConversionRun::startNext()
         finish();
 }
 
+QProcess *ConversionRun::startProbe(const QString &path, std::function<void(const MediaInfo &)> done)
+{
+    auto *probe = new QProcess(this);
+    probe->setStandardInputFile(QProcess::nullDevice());
+    probe->setStandardErrorFile(QProcess::nullDevice());
+    const auto answer = [probe, done](const MediaInfo &info) {
+        probe->disconnect();
+        probe->deleteLater();
+        done(info);
+    };
+    connect(probe, &QProcess::finished, this,
+            [probe, answer] { answer(parseProbe(probe->readAllStandardOutput())); });
+    connect(probe, &QProcess::errorOccurred, this, [answer](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) // nothing else comes then
+            answer(MediaInfo());
+    });
+    probe->start(m_probe, probeArguments(path));
+    return probe;
+}
+
 void ConversionRun::probeSource(Task &task)
 {
     task.phase = ProbingSource;
-    auto *probe = new QProcess(this);
-    task.process = probe;
-    probe->setStandardInputFile(QProcess::nullDevice());
-    probe->setStandardErrorFile(QProcess::nullDevice());
-    connect(probe, &QProcess::finished, this, [this, &task, probe] {
+    task.process = startProbe(task.source, [this, &task](const MediaInfo &info) {
         task.process = nullptr;
-        probe->deleteLater();
-        task.sourceInfo = parseProbe(probe->readAllStandardOutput());
-        task.duration = task.sourceInfo.duration;
+        task.sourceInfo = info;
+        task.duration = info.duration;
         if (m_stopping)
             conclude(task, int(Outcome::NotStarted), NotStartedText);
         else
             startEngine(task);
     });
-    probe->start(m_probe, probeArguments(task.source));
 }
 
 void ConversionRun::startEngine(Task &task)
@@ -356,12 +370,7 @@ void ConversionRun::engineFinished(Task &task, int exitCode, bool crashed)
 void ConversionRun::verifyOutput(Task &task)
 {
     task.phase = ProbingOutput;
-    auto *probe = new QProcess(this);
-    probe->setStandardInputFile(QProcess::nullDevice());
-    probe->setStandardErrorFile(QProcess::nullDevice());
-    connect(probe, &QProcess::finished, this, [this, &task, probe] {
-        probe->deleteLater();
-        const MediaInfo output = parseProbe(probe->readAllStandardOutput());
+    startProbe(task.partial, [this, &task](const MediaInfo &output) {
         const QString reason = checkOutput(Settings::demandOf(task.job.arguments), task.sourceInfo, output);
         if (reason.isEmpty()) {
             accept(task);
@@ -370,7 +379,6 @@ void ConversionRun::verifyOutput(Task &task)
         QFile::remove(task.partial);
         conclude(task, int(Outcome::Failed), reason);
     });
-    probe->start(m_probe, probeArguments(task.partial));
 }
 
 void ConversionRun::accept(Task &task)

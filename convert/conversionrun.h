@@ -10,8 +10,12 @@
 #include <QStringList>
 #include <QThreadPool>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
+
+class QProcess;
+struct MediaInfo;
 
 struct ConversionJob
 {
@@ -75,6 +79,8 @@ private:
 
     void plan();
     void startNext();
+    // Runs ffprobe on path; done gets what it found (nothing when it could not run).
+    QProcess *startProbe(const QString &path, std::function<void(const MediaInfo &)> done);
     void probeSource(Task &task);
     void startEngine(Task &task);
     void engineFinished(Task &task, int exitCode, bool crashed);
