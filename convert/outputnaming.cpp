@@ -45,8 +45,11 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
     const QFileInfo source(QLatin1Char('/') + fajl);
     const QString base = baseWithDot(source.fileName());
 
-    if (!endsWithSeparator(destinationDir))
+    // The destination is a folder the user chose on this disk: its name is taken as it is
+    // ("|", "*" and backslashes are letters of it), or the outputs would land beside it.
+    if (!destinationDir.endsWith(QLatin1Char('/')))
         destinationDir += QLatin1Char('/');
+    const QString destination = collapseSlashes(destinationDir);
 
     // Empty for a folder that does not exist, which then matches no source entry.
     const QString canonical = QDir(source.absolutePath()).canonicalPath();
@@ -64,10 +67,9 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
         }
     }
 
-    // Only the destination's own text is cleaned of backslashes; the rest are names.
     const QString name = cleanNames(base + ekstenzija);
     if (matched.isEmpty())
-        return takeoutspecial(takeoutduplicatehash(destinationDir)) + name;
+        return destination + name;
 
     QString parent = oddeliimeodpat2(matched);
     if (endsWithSeparator(parent))
@@ -78,14 +80,13 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
     // "../", so such a file goes directly into the destination.
     const QString literal = collapseSlashes(QLatin1Char('/') + canonical + QLatin1Char('/'));
     if (!literal.startsWith(parent))
-        return takeoutspecial(takeoutduplicatehash(destinationDir)) + name;
+        return destination + name;
     const QString relative = literal.mid(parent.size());
 
     // The folder is cleaned like the result, so that the output lands in a folder that exists
     // even when the source path holds "|" or "*".
-    const QString outputFolder = collapseSlashes(
-            takeoutspecial(takeoutduplicatehash(changehashdirection(destinationDir)))
-            + cleanNames(relative) + QLatin1Char('/'));
+    const QString outputFolder =
+            collapseSlashes(destination + cleanNames(relative) + QLatin1Char('/'));
     QDir().mkpath(outputFolder); // a failure shows later as a missing output
     return outputFolder + name;
 }
