@@ -58,8 +58,12 @@ void probe(const QString &command, QObject *context, std::function<void(int stat
 {
     qDebug() << command;
     // Not a child of context: a widget deletes its children while half destroyed, and the
-    // answer must never reach it then. The process goes away on its own when it ends.
+    // answer must never reach it then. The process goes away when it ends, or with context.
     auto *process = new QProcess;
+    QObject::connect(context, &QObject::destroyed, process, [process] {
+        process->disconnect();
+        delete process; // one still running is killed
+    });
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
