@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -116,4 +117,19 @@ bool runFfmpeg(const QStringList &arguments)
 bool touchFile(const QString &path, const QByteArray &content)
 {
     return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, content);
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(root).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+QStringList jobScriptLines(const Sandbox &sandbox)
+{
+    return QString::fromUtf8(readFile(sandbox.jobScript())).remove(QChar(0xFEFF)).split('\n');
 }

@@ -73,5 +73,10 @@ QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
 
+// Every file below root, hidden ones too, relative to it and sorted.
+QStringList filesBelow(const QString &root);
+// The job script's lines, byte-order marks left out.
+QStringList jobScriptLines(const Sandbox &sandbox);
+
 // Writes a small file, creating its folders first.
 bool touchFile(const QString &path, const QByteArray &content = "media");

@@ -4,7 +4,6 @@
 #include "testsupport.h"
 
 #include <QDateTime>
-#include <QDirIterator>
 #include <QSignalSpy>
 #include <QtTest>
 #include <csignal>
@@ -68,21 +67,7 @@ struct Fixture
             list.append(result.outcome);
         return list;
     }
-    // Every file in the destination, hidden ones too.
-    QStringList written() const
-    {
-        QStringList files;
-        QDirIterator it(destination, QDir::Files | QDir::Hidden | QDir::System,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(QDir(destination).relativeFilePath(it.next()));
-        files.sort();
-        return files;
-    }
-    QStringList jobScriptLines() const
-    {
-        return QString::fromUtf8(readFile(sandbox.jobScript())).remove(QChar(0xFEFF)).split('\n');
-    }
+    QStringList written() const { return filesBelow(destination); }
 };
 
 bool processAlive(const QString &pidFile)
@@ -141,7 +126,7 @@ private slots:
         QVERIFY(f.finish());
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Converted,
                                                Outcome::Converted, Outcome::Converted}));
-        const QStringList lines = f.jobScriptLines();
+        const QStringList lines = jobScriptLines(f.sandbox);
         QCOMPARE(lines.size(), 5 + f.run->report().count('\n') + 1);
         QCOMPARE(lines.at(0), QStringLiteral("# Start of the file:"));
         for (int i : {1, 2, 3})
