@@ -176,6 +176,9 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
 
     ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
                                                     QItemSelectionModel::SelectCurrent);
+    // Whatever the label held was advice for another format.
+    ui->label_2->clear();
+    showGuidance(lista.value(0));
 
     groupFiles = filtrirani;
     groupSettings.clear();
@@ -319,15 +322,13 @@ void eksForm::on_pushButton_3_clicked()
 
 // Guidance ------------------------------------------------------------------------------
 
-void eksForm::on_listView_clicked(QModelIndex index)
+void eksForm::showGuidance(const QString &extension)
 {
     ui->checkBox->hide();
     ui->comboBox_2->hide();
     ui->comboBox_3->hide();
     ui->comboBox->hide();
-    tempo = index.data().toString().toLower();
-
-    const Guidance guidance = guidanceFor(tempo);
+    const Guidance guidance = guidanceFor(extension);
     if (guidance.found) {
         ui->label_2->setText(guidance.text);
         if (guidance.audioCombos) {
@@ -337,6 +338,12 @@ void eksForm::on_listView_clicked(QModelIndex index)
         if (guidance.rewrapBox)
             ui->checkBox->show();
     }
+}
+
+void eksForm::on_listView_clicked(QModelIndex index)
+{
+    tempo = index.data().toString().toLower();
+    showGuidance(tempo);
     if (fileModel)
         fileModel->setStringList(groupFiles.value(index.row()));
     ui->listView_2->update();

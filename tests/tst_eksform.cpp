@@ -1,4 +1,5 @@
 #include "convert/eksform.h"
+#include "convert/guidance.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -238,6 +239,60 @@ private slots:
         f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
         f.apply({0});
         QCOMPARE(f.form.groupSettings[1][0], QStringLiteral("-acodec pcm_s16le -vn -ar 48000"));
+    }
+
+    void openingShowsTheAdviceOfTheSelectedExtension_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<bool>("rewrap");
+        QTest::addColumn<bool>("audio");
+        QTest::newRow("video") << "mpg" << false << false;
+        QTest::newRow("mts") << "mts" << true << false;
+        QTest::newRow("audio, upper case") << "MP3" << false << true;
+        QTest::newRow("no advice") << "xyz" << false << false;
+    }
+
+    void openingShowsTheAdviceOfTheSelectedExtension()
+    {
+        QFETCH(QString, first);
+        QFETCH(bool, rewrap);
+        QFETCH(bool, audio);
+        Fixture f;
+        f.form.receiveEXT({first, "zzz"}, {{"/a." + first}, {"/b.zzz"}}, {}, "/out");
+        QCOMPARE(f.child<QListView>("listView")->currentIndex().data().toString(), first);
+        // No advice is better than another format's.
+        QCOMPARE(f.child<QLabel>("label_2")->text(), guidanceFor(first).text);
+        QCOMPARE(f.child<QCheckBox>("checkBox")->isHidden(), !rewrap);
+        QCOMPARE(f.child<QComboBox>("comboBox_2")->isHidden(), !audio);
+        QCOMPARE(f.child<QComboBox>("comboBox_3")->isHidden(), !audio);
+        QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
+    }
+
+    void everyLabelShowsItsWholeTextAtTheDefaultSize()
+    {
+        Fixture f;
+        const QStringList keys = guidanceKeys();
+        QVector<QStringList> files;
+        for (const QString &key : keys)
+            files.append({"/a." + key});
+        f.form.receiveEXT(keys, files, {}, "/out");
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QCOMPARE(f.form.size(), QSize(1142, 635));
+
+        auto *view = f.child<QListView>("listView");
+        for (int row = 0; row < keys.size(); ++row) {
+            const QModelIndex index = view->model()->index(row, 0);
+            view->scrollTo(index);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+            QCOMPARE(tempo, keys.at(row));
+            QCOMPARE(cutLabels(&f.form), QString());
+        }
+        // APPLY without a chosen setting shows its hint.
+        f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
+        f.child<QPushButton>("pushButton")->click();
+        QVERIFY(f.child<QLabel>("label_3")->isVisible());
+        QCOMPARE(cutLabels(&f.form), QString());
     }
 
     void extensionClicksSwitchGuidanceWidgetsAndFiles()
