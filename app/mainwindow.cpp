@@ -72,6 +72,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(shortcut, &QShortcut::activated, this, &MainWindow::deleteItem);
 
     ui->listWidget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The drop picture invites the first drop; entries would be drawn over it.
+    const QAbstractItemModel *sources = ui->listWidget->model();
+    connect(sources, &QAbstractItemModel::rowsInserted, this, &MainWindow::showDropPicture);
+    connect(sources, &QAbstractItemModel::rowsRemoved, this, &MainWindow::showDropPicture);
     hide();
 }
 
@@ -158,6 +162,24 @@ void MainWindow::deleteItem()
         ui->label->hide();
 }
 
+void MainWindow::showDropPicture()
+{
+    QListWidget *list = ui->listWidget;
+    const bool hasEntries = list->count() > 0;
+    if (list->property("hasEntries").toBool() == hasEntries)
+        return;
+    list->setProperty("hasEntries", hasEntries);
+    // A repolish would miss the viewport, which draws the picture.
+    list->setStyleSheet(list->styleSheet());
+}
+
+void MainWindow::showDestination()
+{
+    QLabel *label = ui->labelDestination;
+    label->setToolTip(destdir);
+    label->setText(label->fontMetrics().elidedText(destdir, Qt::ElideMiddle, label->width()));
+}
+
 void MainWindow::on_pushButton_3_clicked()
 {
     destdir = Modal::existingDirectory(this, QStringLiteral("Open Directory"), kadebevme,
@@ -167,6 +189,8 @@ void MainWindow::on_pushButton_3_clicked()
         ui->label->show();
         kadebevme = destdir;
     }
+    // After the check mark, which takes its room from the row.
+    showDestination();
 }
 
 void MainWindow::on_pushButton_6_clicked()

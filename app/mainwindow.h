@@ -67,6 +67,8 @@ private slots:
 
 private:
     void installEngine(const QString &url);
+    void showDropPicture();
+    void showDestination();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     bool m_scanning = false;

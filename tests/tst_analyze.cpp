@@ -188,6 +188,7 @@ void AnalyzeTest::refusesWithoutDestinationOrSources()
     QVERIFY(analyze(window).isEmpty());
     QCOMPARE(message->text(), NothingToAnalyze);
     QVERIFY(message->isVisible());
+    QCOMPARE(cutLabels(&window), QString());
 
     QVERIFY(touchFile(m_source + QStringLiteral("/a.mov")));
     dropPaths(&window, {m_source});
@@ -302,6 +303,7 @@ void AnalyzeTest::nothingFoundShowsMessageAndHidesCheckMark()
         auto *message = child<QLabel>(window, "label_4");
         QCOMPARE(message->text(), NothingFound);
         QVERIFY(message->isVisible());
+        QCOMPARE(cutLabels(&window), QString());
         QCOMPARE(message->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QVERIFY(!child<QLabel>(window, "label")->isVisible());
         QVERIFY(!child<QPushButton>(window, "pushButton_6")->isVisible());

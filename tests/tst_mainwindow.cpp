@@ -53,6 +53,23 @@ int modeOf(const QString &path)
     return int(info.st_mode & 07777);
 }
 
+// Whether the drop picture is drawn: the lower half of the list, below a few entries,
+// is then more than one colour.
+bool showsDropPicture(const MainWindow &window)
+{
+    QListWidget *list = sourceList(window);
+    const QImage shot = list->grab().toImage();
+    const QRect inside = list->viewport()->geometry();
+    const QColor first = shot.pixelColor(inside.center());
+    for (int y = inside.center().y(); y < inside.bottom(); y += 3) {
+        for (int x = inside.left(); x < inside.right(); x += 3) {
+            if (shot.pixelColor(x, y) != first)
+                return true;
+        }
+    }
+    return false;
+}
+
 void showActive(MainWindow &window)
 {
     window.show();
@@ -300,6 +317,7 @@ void MainWindowTest::deleteKeyRemovesSelectedEntriesWhateverHasTheFocus()
     auto *checkMark = child<QLabel>(window, "label");
     checkMark->show();
     showActive(window);
+    QVERIFY(!showsDropPicture(window));
     auto *destination = child<QPushButton>(window, "pushButton_3");
     destination->setFocus();
     QVERIFY(destination->hasFocus());
@@ -322,6 +340,7 @@ void MainWindowTest::deleteKeyRemovesSelectedEntriesWhateverHasTheFocus()
     QTest::keyClick(&window, Qt::Key_Delete);
     QCOMPARE(list->count(), 0);
     QVERIFY(!checkMark->isVisible());
+    QVERIFY(showsDropPicture(window));
     checkMark->show();
     QTest::keyClick(&window, Qt::Key_Delete);
     QVERIFY(!checkMark->isVisible());
@@ -333,7 +352,7 @@ void MainWindowTest::destinationChoiceShowsCheckMarkAndCancelEmptiesDestination(
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QList<QPair<QWidget *, QString>> calls; // parent and start folder of each chooser
-    QString answer = QStringLiteral("/Volumes/Out");
+    QString answer = QStringLiteral("/Volumes/Out/2024 Wedding Smith-Jones/Exports for the client/day 1");
     Modal::setDirectoryChooser([&](QWidget *parent, const QString &caption, const QString &dir,
                                    QFileDialog::Options options) {
         calls.append({parent, dir});
@@ -346,20 +365,31 @@ void MainWindowTest::destinationChoiceShowsCheckMarkAndCancelEmptiesDestination(
     auto *destination = child<QPushButton>(window, "pushButton_3");
     auto *checkMark = child<QLabel>(window, "label");
 
+    auto *shown = child<QLabel>(window, "labelDestination");
+
     QTest::mouseClick(destination, Qt::LeftButton);
     QCOMPARE(calls, (QList<QPair<QWidget *, QString>>{{&window, QStringLiteral("/home")}}));
-    QCOMPARE(destdir, QStringLiteral("/Volumes/Out"));
-    QCOMPARE(kadebevme, QStringLiteral("/Volumes/Out"));
+    QCOMPARE(destdir, answer);
+    QCOMPARE(kadebevme, answer);
     QVERIFY(checkMark->isVisible());
+    // The chosen folder is shown, shortened in the middle to fit, in full as a tip.
+    QVERIFY(shown->isVisible());
+    QVERIFY(shown->text().startsWith("/Volumes/") && shown->text().endsWith("day 1"));
+    QCOMPARE(shown->toolTip(), answer);
+    QCOMPARE(cutLabels(&window), QString());
+    answer = QStringLiteral("/Volumes/Out");
+    QTest::mouseClick(destination, Qt::LeftButton);
+    QCOMPARE(shown->text(), answer);
 
     // Cancelled: the destination is gone, the check mark and the start folder stay.
     answer.clear();
     QTest::mouseClick(destination, Qt::LeftButton);
-    QCOMPARE(calls.size(), 2);
-    QCOMPARE(calls.at(1).second, QStringLiteral("/Volumes/Out"));
+    QCOMPARE(calls.size(), 3);
+    QCOMPARE(calls.at(2).second, QStringLiteral("/Volumes/Out"));
     QCOMPARE(destdir, QString());
     QCOMPARE(kadebevme, QStringLiteral("/Volumes/Out"));
     QVERIFY(checkMark->isVisible());
+    QCOMPARE(shown->text(), QString());
 }
 
 void MainWindowTest::sendINReplacesTheMapAndPrintsItInKeyOrder()
