@@ -43,6 +43,7 @@ const QString NoEngineDetail = QStringLiteral(
     "Conversion Engine not Found! You need to download Conversion Engine Binary!");
 const QString OpenLocationText = QStringLiteral("Open Location in Finder");
 const QString PlayText = QStringLiteral("Play");
+const QString NotLoadedText = QStringLiteral("These presets were not loaded:");
 
 // A job entry is the file's path, followed by "|" + marker + "|" once a setting is
 // assigned. The path itself may hold "|", so the marker is the setting text the entry
@@ -378,11 +379,23 @@ void eksForm::on_pushButton_7_clicked()
         Modal::exec(&error);
         return;
     }
+    QStringList refused;
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QString line = in.readLine();
+        const QString refusal = presetLineRefusal(line);
+        if (!refusal.isEmpty()) {
+            refused.append(line + QLatin1Char('\n') + refusal);
+            continue;
+        }
         savepreset(line.toLatin1().toStdString());
         ui->listWidget->insertItem(ui->listWidget->count(), line);
+    }
+    if (!refused.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QString(),
+                        NotLoadedText + QLatin1String("\n\n") + refused.join(QLatin1String("\n\n")),
+                        QMessageBox::Ok);
+        Modal::exec(&box);
     }
 }
 

@@ -160,16 +160,29 @@ bool isLiteralWord(const QString &word)
     return !word.isEmpty() && std::all_of(word.cbegin(), word.cend(), isLiteral);
 }
 
-// The engine arguments as the shell splits them: blanks separate words, a word is made
-// of shell-literal characters and double-quoted parts. Anything else could start a
-// command of its own.
+// The engine arguments as the shell reads them. Outside quotes a backslash takes the next
+// character literally and single quotes take everything up to the next one; double quotes
+// are read as above. A character that would end the command, redirect, substitute,
+// expand, glob or start a comment outside quotes could start a command of its own, and a
+// quote or backslash left open would swallow the output path that follows; a NUL would
+// cut the line.
 bool argumentsAreInert(const QString &arguments)
 {
+    const QLatin1String active("$`;|&<>()*?[#~\n");
+    if (arguments.contains(QChar(0)))
+        return false;
     qsizetype i = 0;
     while (i < arguments.size()) {
         const QChar c = arguments.at(i);
-        if (c == QLatin1Char(' ') || isLiteral(c)) {
-            ++i;
+        if (c == QLatin1Char('\\')) {
+            if (i + 1 == arguments.size())
+                return false;
+            i += 2;
+        } else if (c == QLatin1Char('\'')) {
+            const qsizetype end = arguments.indexOf(QLatin1Char('\''), i + 1);
+            if (end < 0)
+                return false;
+            i = end + 1;
         } else if (c == QLatin1Char('"')) {
             qsizetype end = i + 1;
             while (end < arguments.size() && arguments.at(end) != QLatin1Char('"'))
@@ -179,8 +192,10 @@ bool argumentsAreInert(const QString &arguments)
                 || !unquoteDoubleQuoted(QStringView(arguments).mid(i, end - i + 1), word))
                 return false;
             i = end + 1;
-        } else {
+        } else if (active.contains(c)) {
             return false;
+        } else {
+            ++i;
         }
     }
     return true;

@@ -23,7 +23,8 @@ fail() {
 }
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    qt6-tools-dev libgl-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav xdg-utils)
+    qt6-tools-dev libgl-dev libglib2.0-dev ffmpeg gstreamer1.0-plugins-good gstreamer1.0-libav
+    xdg-utils)
 # clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer.
 [ "$mode" = test ] && packages+=(xvfb xauth clang libclang-rt-14-dev)
 

@@ -130,17 +130,30 @@ private slots:
                  QStringLiteral("ffmpeg   -i \"/in/*a|b\\\\\\\\c.mov\" -y -vf scale=1/2 \"/out/*a|b.MOV\""));
     }
 
-    void presetArgumentsCannotStartACommand()
+    // The preset dialog refuses these, but an older presets file may still hold them.
+    void argumentsTheShellCannotSplitReachTheEngineAsOneWord_data()
     {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArrayList>("words");
+        QTest::newRow("quote left open")
+            << "-metadata title='My" << QByteArrayList{"-metadata title='My"};
+        QTest::newRow("backslash left open") << "-an \\" << QByteArrayList{"-an \\"};
+        QTest::newRow("open quote, then a command")
+            << "-an \"; touch pwned" << QByteArrayList{"-an \"; touch pwned"};
+        QTest::newRow("NUL") << "-an" + QString(QChar(0)) + " -vn" << QByteArrayList{"-an", "-vn"};
+        QTest::newRow("blank") << "  " << QByteArrayList();
+    }
+
+    void argumentsTheShellCannotSplitReachTheEngineAsOneWord()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QByteArrayList, words);
         Sandbox sandbox;
         const QString output = sandbox.path() + QStringLiteral("/out.MOV");
-        const QString arguments = QStringLiteral(
-            "-an; touch pwned && $(touch pwned) `touch pwned` -metadata title=\"My Film\"");
         QCOMPARE(callsOf(sandbox.bin() + "/engine",
                          engineCommand(sandbox.bin() + "/engine", "/in.mov", arguments, output)),
-                 QList<QByteArrayList>({encoded({"-i", "/in.mov", "-y", "-an;", "touch", "pwned",
-                                                 "&&", "$(touch", "pwned)", "`touch", "pwned`",
-                                                 "-metadata", "title=My Film", output})}));
+                 QList<QByteArrayList>({QByteArrayList{"-i", "/in.mov", "-y"} + words
+                                        + encoded({output})}));
         QVERIFY(!sandboxHoldsPwned(sandbox));
     }
 
