@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <QtTest/qtestspontaneevent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -319,6 +320,10 @@ void AnalyzeTest::linkLoopsAndUnreadableFoldersAreScannedOnce()
     QVERIFY(touchFile(m_source + QStringLiteral("/sub/b.mov")));
     QVERIFY(QFile::link(m_source, m_source + QStringLiteral("/sub/loop")));
     QVERIFY(QFile::link(m_source + QStringLiteral("/sub"), m_source + QStringLiteral("/sub/self")));
+    // A link to a file counts as that file; a dangling link and a pipe are no files.
+    QVERIFY(QFile::link(m_source + QStringLiteral("/a.mov"), m_source + QStringLiteral("/sub/c.mov")));
+    QVERIFY(QFile::link(m_source + QStringLiteral("/gone.mov"), m_source + QStringLiteral("/d.mov")));
+    QCOMPARE(mkfifo(QFile::encodeName(m_source + QStringLiteral("/e.mov")).constData(), 0600), 0);
     const bool canLock = geteuid() != 0; // root reads any folder
     if (canLock) {
         QVERIFY(touchFile(m_source + QStringLiteral("/locked/c.mov")));
@@ -332,7 +337,8 @@ void AnalyzeTest::linkLoopsAndUnreadableFoldersAreScannedOnce()
         QFile::setPermissions(m_source + QStringLiteral("/locked"), QFileDevice::Permissions(0x7700));
     QCOMPARE(results.size(), 1);
     QCOMPARE(results.at(0).flat(), (QStringList{QStringLiteral("mov:") + m_source + QStringLiteral("/a.mov"),
-                                                QStringLiteral("mov:") + m_source + QStringLiteral("/sub/b.mov")}));
+                                                QStringLiteral("mov:") + m_source + QStringLiteral("/sub/b.mov"),
+                                                QStringLiteral("mov:") + m_source + QStringLiteral("/sub/c.mov")}));
 }
 
 void AnalyzeTest::sourceFoldersAccumulateAcrossAnalyses()
