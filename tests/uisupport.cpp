@@ -60,8 +60,8 @@ QString cutLabels(const QWidget *window)
             continue;
         const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
                                                : label->sizeHint();
-        if (needed.width() > label->width() || needed.height() > label->height()
-            || label->visibleRegion() != QRegion(label->rect()))
+        const bool fits = label->rect().contains(QRect(QPoint(), needed));
+        if (!fits || label->visibleRegion() != label->rect())
             cut.append(label->objectName());
     }
     return cut.join(QLatin1Char(' '));

@@ -34,6 +34,6 @@ bool dropData(QWidget *target, QMimeData *data);
 // Drops the URLs of the given local paths.
 bool dropPaths(QWidget *target, const QStringList &paths);
 
-// The object names (blank-separated) of the window's visible labels whose text does not fit them, wrapped
-// where they wrap, or that their parents or siblings cut off.
+// The names of the window's visible labels whose text does not fit them (wrapped where
+// they wrap) or that their parents or siblings cut off, separated by blanks.
 QString cutLabels(const QWidget *window);
