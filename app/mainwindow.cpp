@@ -18,7 +18,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
+#include <QVideoSink>
 #include <iostream>
 
 QString kadebevme = QStringLiteral("/home");
@@ -77,6 +79,9 @@ MainWindow::MainWindow(QWidget *parent)
     const QAbstractItemModel *sources = ui->listWidget->model();
     connect(sources, &QAbstractItemModel::rowsInserted, this, &MainWindow::showDropPicture);
     connect(sources, &QAbstractItemModel::rowsRemoved, this, &MainWindow::showDropPicture);
+    // Starting the preview's media back end is most of the time the first form takes to
+    // open; it is started while the user still gathers sources, not when ANALYZE is pressed.
+    QTimer::singleShot(0, this, [] { QVideoSink(); });
     hide();
 }
 
