@@ -242,9 +242,9 @@ void AnalyzeTest::groupsFilesByLowerCaseExtension_data()
     QTest::newRow("missing folder")
         << QStringList{"a.avi"} << QStringList{"/gone", ""} << QStringList{"/gone", ""}
         << QStringList{"avi:S/a.avi"};
-    QTest::newRow("hidden files and folders")
-        << QStringList{"shown.mov", ".hidden.mov", ".cache/inside.mov", "sub/.x/deep.mov"}
-        << QStringList{""} << QStringList{""} << QStringList{"mov:S/shown.mov"};
+    QTest::newRow("hidden files and folders, a dotted folder inside")
+        << QStringList{"shown.mov", ".hidden.mov", ".cache/in.mov", "sub/.x/deep.mov", "t.2/in.mov"}
+        << QStringList{""} << QStringList{""} << QStringList{"mov:S/shown.mov", "mov:S/t.2/in.mov"};
 }
 
 void AnalyzeTest::groupsFilesByLowerCaseExtension()
