@@ -15,10 +15,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
+#include <QVideoSink>
 #include <iostream>
 
 QString kadebevme = QStringLiteral("/home");
@@ -75,6 +78,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(shortcut, &QShortcut::activated, this, &MainWindow::deleteItem);
 
     ui->listWidget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The drop picture invites the first drop; entries would be drawn over it.
+    const QAbstractItemModel *sources = ui->listWidget->model();
+    connect(sources, &QAbstractItemModel::rowsInserted, this, &MainWindow::showDropPicture);
+    connect(sources, &QAbstractItemModel::rowsRemoved, this, &MainWindow::showDropPicture);
+    // Starting the preview's media back end is most of the time the first form takes to
+    // open; it is started while the user still gathers sources, not when ANALYZE is pressed.
+    QTimer::singleShot(0, this, [] { QVideoSink(); });
     hide();
 }
 
@@ -163,6 +173,24 @@ void MainWindow::deleteItem()
         ui->label->hide();
 }
 
+void MainWindow::showDropPicture()
+{
+    QListWidget *list = ui->listWidget;
+    const bool hasEntries = list->count() > 0;
+    if (list->property("hasEntries").toBool() == hasEntries)
+        return;
+    list->setProperty("hasEntries", hasEntries);
+    // A repolish would miss the viewport, which draws the picture.
+    list->setStyleSheet(list->styleSheet());
+}
+
+void MainWindow::showDestination()
+{
+    QLabel *label = ui->labelDestination;
+    label->setToolTip(destdir);
+    label->setText(label->fontMetrics().elidedText(destdir, Qt::ElideMiddle, label->width()));
+}
+
 void MainWindow::on_pushButton_3_clicked()
 {
     destdir = Modal::existingDirectory(this, QStringLiteral("Open Directory"), kadebevme,
@@ -172,6 +200,8 @@ void MainWindow::on_pushButton_3_clicked()
         ui->label->show();
         kadebevme = destdir;
     }
+    // After the check mark, which takes its room from the row.
+    showDestination();
 }
 
 void MainWindow::on_pushButton_6_clicked()
@@ -250,7 +280,10 @@ std::vector<std::string> MainWindow::najdiEKSTENZII(QString path, QStringList &f
     int sinceLastPoll = 0;
     auto onEntry = [this, &sincePoll, &sinceLastPoll] {
         ui->progressBar->setValue(ui->progressBar->value() / 30 + 1);
-        if (++sinceLastPoll >= EventPollEntries || sincePoll.elapsed() >= EventPollMs) {
+        // The clock is read at every 32nd entry only: a scan passes thousands a second.
+        if (++sinceLastPoll % 32 != 0)
+            return;
+        if (sinceLastPoll >= EventPollEntries || sincePoll.elapsed() >= EventPollMs) {
             QCoreApplication::processEvents();
             sincePoll.restart();
             sinceLastPoll = 0;
@@ -302,10 +335,12 @@ void MainWindow::on_pushButton_2_clicked()
         ui->progressBar->setValue(value == 100 ? 40 : value + 40);
         for (const std::string &ext : scanned)
             extensions.append(QString::fromStdString(ext));
-        for (const QString &file : std::as_const(found)) {
-            qDebug() << file;
-            fileList.append(file);
+        // qDebug() formats its line even when the debug channel is off.
+        if (QLoggingCategory::defaultCategory()->isDebugEnabled()) {
+            for (const QString &file : std::as_const(found))
+                qDebug() << file;
         }
+        fileList.append(std::move(found));
     }
     qApp->removeEventFilter(this);
     m_scanning = false;

@@ -67,6 +67,8 @@ private slots:
 
 private:
     void installEngine(const QString &url);
+    void showDropPicture();
+    void showDestination();
     bool eventFilter(QObject *watched, QEvent *event) override;
     // While a conversion runs, nothing may change its sources: says so and returns true.
     bool refusedWhileRunning();

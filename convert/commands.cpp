@@ -3,9 +3,10 @@
 #include "app/pathhelpers.h"
 #include "convert/jobscript.h"
 
-#include <QProcess>
+#include <QDebug>
 #include <algorithm>
 #include <cstring>
+#include <glib.h>
 
 static bool isShellLiteral(QChar c)
 {
@@ -42,20 +43,44 @@ QString shellWord(const QString &path)
     return path;
 }
 
+std::optional<QStringList> shellWords(const QString &text)
+{
+    QStringList words;
+    gint count = 0;
+    gchar **argv = nullptr;
+    GError *error = nullptr;
+    if (g_shell_parse_argv(text.toUtf8().constData(), &count, &argv, &error)) {
+        for (gint i = 0; i < count; ++i)
+            words.append(QString::fromUtf8(argv[i]));
+        g_strfreev(argv);
+        return words;
+    }
+    const bool blank = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
+    g_error_free(error);
+    if (blank)
+        return words;
+    return std::nullopt;
+}
+
 QString engineArguments(const QString &arguments)
 {
-    const QString cleaned = takeoutduplicatehash(takeoutspecial(arguments));
-    const bool plain = std::all_of(cleaned.cbegin(), cleaned.cend(), [](QChar c) {
-        return c == QLatin1Char(' ') || isShellLiteral(c);
+    // A NUL would end the whole command line, the output path with it.
+    QString cleaned = takeoutduplicatehash(takeoutspecial(arguments)).remove(QChar(0));
+    const std::optional<QStringList> words = shellWords(cleaned);
+    if (!words)
+        return shellQuote(cleaned);
+    // Without these the shell only splits words and removes quotes, as GLib does. With
+    // them it could run or expand something: the words GLib found are quoted instead.
+    const QLatin1String active("$`;|&<>()*?[#~\n");
+    const bool asTyped = std::none_of(cleaned.cbegin(), cleaned.cend(), [&](QChar c) {
+        return active.contains(c);
     });
-    if (plain)
+    if (asTyped)
         return cleaned;
-    // Arguments from a preset file must not start a command of their own: split them
-    // into words (double quotes group) and quote each word.
-    QStringList words = QProcess::splitCommand(cleaned);
-    for (QString &word : words)
+    QStringList quoted = *words;
+    for (QString &word : quoted)
         word = shellWord(word);
-    return words.join(QLatin1Char(' '));
+    return quoted.join(QLatin1Char(' '));
 }
 
 QString engineCommand(const QString &engine, const QString &sourcePath, const QString &arguments,

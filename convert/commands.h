@@ -3,6 +3,8 @@
 // Every command line the program hands to the shell is built here.
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 // "path" between double quotes; inside them \ " $ and ` are escaped, so the shell
 // sees exactly this path and runs nothing else.
@@ -11,9 +13,16 @@ QString shellQuote(const QString &path);
 // otherwise shellQuote(path).
 QString shellWord(const QString &path);
 
+// The words the shell makes of text, quotes and backslashes honoured, nothing expanded
+// and no operator recognised (a "#" at the start of a word ends the text); nothing when
+// a quote or a trailing backslash is left open.
+std::optional<QStringList> shellWords(const QString &text);
+
 // The engine arguments as they go on the line: the field marks removed and separator
-// pairs collapsed; arguments holding shell-special characters are split into words and
-// each word quoted.
+// pairs collapsed. A text without operators, expansions, globs or comments stays as
+// typed; any other is split into its shellWords, each quoted, so that it can neither
+// start a command nor swallow the output path. A text the shell cannot split becomes
+// one quoted word, which the engine refuses.
 QString engineArguments(const QString &arguments);
 // The conversion engine line. engine is the engine path (a full path, or the bare
 // name followed by a blank), sourcePath the job entry's path (a "/" is put in front),

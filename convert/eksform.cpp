@@ -51,6 +51,7 @@ const QString OpenLocationText = QStringLiteral("Open Location in Finder");
 const QString PlayText = QStringLiteral("Play");
 const QString StopToCloseText =
     QStringLiteral("A conversion is running. Stop it and close this window?");
+const QString NotLoadedText = QStringLiteral("These presets were not loaded:");
 
 // A job entry is the file's path, followed by "|" + marker + "|" once a setting is
 // assigned. The path itself may hold "|", so the marker is the setting text the entry
@@ -196,6 +197,9 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
 
     ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
                                                     QItemSelectionModel::SelectCurrent);
+    // Whatever the label held was advice for another format.
+    ui->label_2->clear();
+    showGuidance(lista.value(0));
 
     groupFiles = filtrirani;
     groupSettings.clear();
@@ -339,15 +343,13 @@ void eksForm::on_pushButton_3_clicked()
 
 // Guidance ------------------------------------------------------------------------------
 
-void eksForm::on_listView_clicked(QModelIndex index)
+void eksForm::showGuidance(const QString &extension)
 {
     ui->checkBox->hide();
     ui->comboBox_2->hide();
     ui->comboBox_3->hide();
     ui->comboBox->hide();
-    tempo = index.data().toString().toLower();
-
-    const Guidance guidance = guidanceFor(tempo);
+    const Guidance guidance = guidanceFor(extension);
     if (guidance.found) {
         ui->label_2->setText(guidance.text);
         if (guidance.audioCombos) {
@@ -357,6 +359,12 @@ void eksForm::on_listView_clicked(QModelIndex index)
         if (guidance.rewrapBox)
             ui->checkBox->show();
     }
+}
+
+void eksForm::on_listView_clicked(QModelIndex index)
+{
+    tempo = index.data().toString().toLower();
+    showGuidance(tempo);
     if (fileModel)
         fileModel->setStringList(groupFiles.value(index.row()));
     ui->listView_2->update();
@@ -391,11 +399,23 @@ void eksForm::on_pushButton_7_clicked()
         Modal::exec(&error);
         return;
     }
+    QStringList refused;
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QString line = in.readLine();
+        const QString refusal = presetLineRefusal(line);
+        if (!refusal.isEmpty()) {
+            refused.append(line + QLatin1Char('\n') + refusal);
+            continue;
+        }
         savepreset(line.toLatin1().toStdString());
         ui->listWidget->insertItem(ui->listWidget->count(), line);
+    }
+    if (!refused.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QString(),
+                        NotLoadedText + QLatin1String("\n\n") + refused.join(QLatin1String("\n\n")),
+                        QMessageBox::Ok);
+        Modal::exec(&box);
     }
 }
 

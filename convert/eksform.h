@@ -82,6 +82,8 @@ private:
     void runFinished();
     QList<int> selectedFileRows(int group) const;
     void previewEntry(const QModelIndex &index);
+    // The advice and setting widgets of an extension, as a click on its row shows them.
+    void showGuidance(const QString &extension);
 
 public:
     QAudioOutput *previewAudio = nullptr;

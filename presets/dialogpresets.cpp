@@ -1,8 +1,11 @@
 #include "presets/dialogpresets.h"
 
+#include "app/modal.h"
+#include "presets/presetfile.h"
 #include "ui_dialogpresets.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 
 DialogPRESETS::DialogPRESETS(QWidget *parent) : QDialog(parent), ui(new Ui_DialogPRESETS)
 {
@@ -14,9 +17,22 @@ DialogPRESETS::~DialogPRESETS()
     delete ui;
 }
 
-// The fields are passed on as typed: an empty extension is a preset's own choice.
+void DialogPRESETS::accept()
+{
+    const QString refusal = presetRefusal(ui->lineEdit_2->text(), ui->lineEdit_3->text());
+    if (refusal.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString(), refusal, QMessageBox::Ok, this);
+    Modal::exec(&box);
+}
+
+// Runs after accept(), which the OK button calls first.
 void DialogPRESETS::on_buttonBox_accepted()
 {
+    if (result() != Accepted)
+        return;
     hide();
     emit addentry(ui->lineEdit->text(), ui->lineEdit_2->text(), ui->lineEdit_3->text());
 }

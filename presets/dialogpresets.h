@@ -15,6 +15,10 @@ public:
 
     Ui_DialogPRESETS *ui = nullptr;
 
+public slots:
+    // Keeps the dialog open, with a message, while the fields make no preset.
+    void accept() override;
+
 signals:
     void addentry(QString ime, QString arguments, QString exten);
 

@@ -1,6 +1,7 @@
 #include "presets/presetfile.h"
 
 #include "app/pathhelpers.h"
+#include "convert/commands.h"
 
 #include <QDebug>
 #include <QFile>
@@ -15,6 +16,25 @@ QString presetLine(const QString &name, const QString &arguments, const QString 
 {
     return QLatin1Char('*') + name.toUpper() + QLatin1Char('*') + arguments + QLatin1Char('*')
            + extension;
+}
+
+QString presetRefusal(const QString &arguments, const QString &extension)
+{
+    if (arguments.trimmed().isEmpty() || extension.trimmed().isEmpty())
+        return QStringLiteral("A preset needs its arguments and the extension of the resulting "
+                              "file (MOV, AVI, DV etc.).");
+    if (!shellWords(arguments))
+        return QStringLiteral("The arguments of a preset must not leave a quote or a backslash "
+                              "open.");
+    return QString();
+}
+
+QString presetLineRefusal(const QString &line)
+{
+    if (!line.startsWith(QLatin1Char('*')))
+        return QString();
+    return presetRefusal(line.section(QLatin1Char('*'), 2, 2),
+                         line.section(QLatin1Char('*'), 3, 3));
 }
 
 void savepreset(std::string line)

@@ -8,6 +8,11 @@
 QString presetsFilePath();
 // "*" + NAME + "*" + arguments + "*" + extension, the name upper-cased.
 QString presetLine(const QString &name, const QString &arguments, const QString &extension);
+// Why no preset can be made of these fields, or an empty text when one can: a preset needs
+// arguments the shell can split into words and the extension of the resulting file.
+QString presetRefusal(const QString &arguments, const QString &extension);
+// The same for a line of a preset file: lines that are no preset line are not judged.
+QString presetLineRefusal(const QString &line);
 
 // Appends one Latin-1 line to the presets file.
 void savepreset(std::string line);

@@ -25,7 +25,7 @@ fail() {
 # The preview plays through GStreamer: -bad brings the demuxers and parsers of camera
 # footage (MPEG-PS, MPEG-TS/AVCHD, H.264, MPEG video), -libav the decoders.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    qt6-tools-dev libgl-dev libxxhash-dev ffmpeg gstreamer1.0-plugins-good
+    qt6-tools-dev libgl-dev libxxhash-dev libglib2.0-dev ffmpeg gstreamer1.0-plugins-good
     gstreamer1.0-plugins-bad gstreamer1.0-libav xdg-utils)
 # clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer;
 # desktop-file-validate checks the menu entry; xxhsum and GNU parallel check what the

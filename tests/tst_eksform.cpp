@@ -1,4 +1,5 @@
 #include "convert/eksform.h"
+#include "convert/guidance.h"
 #include "convert/settingscatalogue.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -39,11 +40,10 @@ private:
         // Two avi files and four mov files, delivered as ANALYZE delivers them.
         void deliver()
         {
-            form.receiveEXT({QStringLiteral("avi"), QStringLiteral("mov")},
-                            {{QStringLiteral("/s/a1.avi"), QStringLiteral("/s/a2.avi")},
-                             {QStringLiteral("/s/m1.mov"), QStringLiteral("/s/m2.mov"),
-                              QStringLiteral("/s/m3.mov"), QStringLiteral("/s/m4.mov")}},
-                            {QStringLiteral("file:///s")}, QStringLiteral("/out"));
+            form.receiveEXT({"avi", "mov"},
+                            {{"/s/a1.avi", "/s/a2.avi"},
+                             {"/s/m1.mov", "/s/m2.mov", "/s/m3.mov", "/s/m4.mov"}},
+                            {"file:///s"}, "/out");
         }
 
         void clickExtension(int row)
@@ -73,7 +73,6 @@ private:
                 view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
             child<QPushButton>(button)->click();
         }
-        void apply(const QList<int> &rows) { press(rows); }
 
         int countItems(const QString &text)
         {
@@ -88,25 +87,40 @@ private slots:
         tempo.clear();
     }
 
-    void receivingAnalysisSetsEveryFileToDefaultAndShowsFirstGroup()
+    // The first extension is shown as a click on it shows it: its files, its advice (none
+    // is better than another format's) and the setting widgets that suit it.
+    void receivingAnalysisSetsEveryFileToDefaultAndShowsTheFirstGroup_data()
     {
+        QTest::addColumn<QString>("first");
+        QTest::newRow("video") << "mpg";
+        QTest::newRow("mts, with the re-wrap box") << "mts";
+        QTest::newRow("audio, upper case") << "MP3";
+        QTest::newRow("no advice") << "xyz";
+    }
+
+    void receivingAnalysisSetsEveryFileToDefaultAndShowsTheFirstGroup()
+    {
+        QFETCH(QString, first);
         Fixture f;
-        f.deliver();
+        f.form.receiveEXT({first, "mov"}, {{"/s/a." + first, "/s/b." + first}, {"/s/c.mov"}}, {},
+                          "/out");
         QCOMPARE(f.form.groupSettings,
-                 QVector<QStringList>({QStringList(2, Settings::Default), QStringList(4, Settings::Default)}));
-        QCOMPARE(f.form.destinationDir, QStringLiteral("/out"));
+                 QVector<QStringList>({QStringList(2, Settings::Default), {Settings::Default}}));
         QCOMPARE(f.child<QListView>("listView")->currentIndex().row(), 0);
-        QCOMPARE(f.form.fileModel->stringList(),
-                 QStringList({QStringLiteral("/s/a1.avi"), QStringLiteral("/s/a2.avi")}));
+        QCOMPARE(f.form.fileModel->stringList(), QStringList({"/s/a." + first, "/s/b." + first}));
+        const Guidance advice = guidanceFor(first);
+        QCOMPARE(f.child<QLabel>("label_2")->text(), advice.text);
+        QCOMPARE(f.child<QCheckBox>("checkBox")->isHidden(), !advice.rewrapBox);
+        QCOMPARE(f.child<QComboBox>("comboBox_2")->isHidden(), !advice.audioCombos);
+        QCOMPARE(f.child<QComboBox>("comboBox_3")->isHidden(), !advice.audioCombos);
+        QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
         QVERIFY(f.child<QLabel>("label_3")->isHidden());
-        QVERIFY(f.child<QCheckBox>("checkBox")->isHidden());
     }
 
     void everyDeliveryAppendsPresetsAndH264Again()
     {
         Fixture f;
         QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n*P*-an*wav\n"));
-        const int builtIn = f.child<QListWidget>("listWidget")->count();
         f.deliver();
         f.deliver();
         // Lines shorter than three characters are skipped. No ./ffmpeg in the working
@@ -116,7 +130,6 @@ private slots:
         QCOMPARE(f.countItems("***"), 2);
         QCOMPARE(f.countItems("*P*-an*wav"), 2);
         QTRY_COMPARE(f.countItems(Settings::H264), 2); // once each probe has answered
-        QCOMPARE(f.child<QListWidget>("listWidget")->count(), builtIn + 6);
     }
 
     void emptyOrMissingEnginesFolderAsksForAnEngine_data()
@@ -158,16 +171,14 @@ private slots:
 
         f.clickExtension(1);
         f.chooseSetting(Settings::DvPal);
-        f.apply({0});
+        f.press({0});
         f.clickExtension(0);
         f.chooseSetting(Settings::H264);
-        f.apply({0});
+        f.press({0});
         f.child<QPushButton>("pushButton_2")->click();
-        const auto map = sent.at(1).at(0).value<StringMap>();
-        QCOMPARE(map.size(), size_t(2));
-        QCOMPARE(map.at("mov"), std::string(" -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo "
-                                             "-acodec pcm_s16le -ac 2 -ar 48000 "));
-        QCOMPARE(map.at("avi"), Settings::argumentsFor({Settings::H264, {}, {}, {}, false}).toStdString());
+        QCOMPARE(sent.at(1).at(0).value<StringMap>(),
+                 StringMap({{"mov", f.form.groupSettings[1][0].toStdString()},
+                            {"avi", f.form.groupSettings[0][0].toStdString()}}));
     }
 
     void applyAssignsOnlyUnassignedFilesAndResetFreesThem()
@@ -176,12 +187,11 @@ private slots:
         f.deliver();
         f.clickExtension(1);
         f.chooseSetting(Settings::CopyOnly);
-        f.apply({3});
+        f.press({3});
         f.chooseSetting(Settings::DvPal);
-        f.apply({0, 1, 2, 3});
+        f.press({0, 1, 2, 3});
 
         const QString pal = f.form.groupSettings[1][0];
-        QVERIFY(pal.contains("dvvideo"));
         QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x576 DV PAL|"));
         QCOMPARE(f.form.groupSettings[1][2], pal);
         QCOMPARE(f.form.groupFiles[1][3], "/s/m4.mov|" + Settings::CopyOnly + "|");
@@ -190,45 +200,35 @@ private slots:
 
         // A second setting does not replace the first ...
         f.chooseSetting(Settings::DvNtsc);
-        f.apply({0});
+        f.press({0});
         QCOMPARE(f.form.groupSettings[1][0], pal);
         // ... until the file is reset.
         f.press({0}, "pushButton_3");
         QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov"));
         QCOMPARE(f.form.groupSettings[1][0], Settings::Default);
-        f.apply({0});
+        f.press({0});
         QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mov|720x480 DV NTSC|"));
         // The other group was never touched.
         QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
     }
 
-    void rewrapPresetAndWavSettingsGiveTheirMarkersAndArguments()
+    void rewrapAndWavSettingsGiveTheirMarkersAndArguments()
     {
         Fixture f;
         f.deliver();
-        // Without a chosen setting APPLY shows the hint and assigns nothing.
+        // Without a chosen setting APPLY assigns nothing.
         f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
-        f.apply({0});
-        QVERIFY(!f.child<QLabel>("label_3")->isHidden());
+        f.press({0});
         QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
 
         // Re-wrap overrides the chosen setting and unchecks its box.
         f.chooseSetting(Settings::Dnxhd);
         auto *rewrap = f.child<QCheckBox>("checkBox");
         rewrap->setChecked(true);
-        f.apply({1});
+        f.press({1});
         QCOMPARE(f.form.groupFiles[0][1], "/s/a2.avi|" + Settings::Rewrap + "|");
         QCOMPARE(f.form.groupSettings[0][1], Settings::Rewrap);
         QVERIFY(!rewrap->isChecked());
-
-        // A new preset is stored upper-cased and its whole line becomes the marker.
-        f.form.getentry("mypreset", "-vcodec mpeg4 -b 5M", "mp4");
-        f.chooseSetting("*MYPRESET*-vcodec mpeg4 -b 5M*mp4");
-        f.apply({0});
-        QCOMPARE(f.form.groupFiles[0][0], QStringLiteral("/s/a1.avi|*MYPRESET*-vcodec mpeg4 -b 5M*mp4|"));
-        QCOMPARE(f.form.groupSettings[0][0], QStringLiteral("-vcodec mpeg4 -b 5M"));
-        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"),
-                 QByteArray("*MYPRESET*-vcodec mpeg4 -b 5M*mp4\n"));
 
         f.clickExtension(1);
         f.chooseSetting(Settings::Wav);
@@ -237,34 +237,45 @@ private slots:
         QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
         f.child<QComboBox>("comboBox_2")->setCurrentText("16");
         f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
-        f.apply({0});
+        f.press({0});
         QCOMPARE(f.form.groupSettings[1][0], QStringLiteral("-acodec pcm_s16le -vn -ar 48000"));
     }
 
-    void extensionClicksSwitchGuidanceWidgetsAndFiles()
+    // Every row clicked as the user clicks it, in a form of the default size.
+    void clickingAnExtensionShowsItsFilesAndAdviceAndCutsNoLabel()
     {
         Fixture f;
-        f.form.receiveEXT({"MOV", "mts", "xyz"}, {{"/a.MOV"}, {"/b.mts"}, {"/c.xyz"}}, {}, "/out");
-        auto *guidance = f.child<QLabel>("label_2");
-        auto *rewrap = f.child<QCheckBox>("checkBox");
+        const QStringList keys = guidanceKeys() << "xyz" << "MOV";
+        QVector<QStringList> files;
+        for (const QString &key : keys)
+            files.append({"/a." + key});
+        f.form.receiveEXT(keys, files, {}, "/out");
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
         f.chooseSetting(Settings::Dnxhd);
-        QVERIFY(!f.child<QComboBox>("comboBox")->isHidden());
-
-        f.clickExtension(0);
-        QCOMPARE(tempo, QStringLiteral("mov"));
-        QVERIFY(guidance->text().startsWith("MOV is very common QuickTime Container."));
-        QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
-
-        f.clickExtension(1);
-        QVERIFY(!rewrap->isHidden());
-        QCOMPARE(f.form.fileModel->stringList(), QStringList("/b.mts"));
-        const QString mtsText = guidance->text();
-
-        // No advice for an unknown extension: the label keeps its text.
-        f.clickExtension(2);
-        QVERIFY(rewrap->isHidden());
-        QCOMPARE(guidance->text(), mtsText);
-        QCOMPARE(f.form.fileModel->stringList(), QStringList("/c.xyz"));
+        auto *view = f.child<QListView>("listView");
+        auto *guidance = f.child<QLabel>("label_2");
+        for (int row = 0; row < keys.size(); ++row) {
+            const QString before = guidance->text();
+            const QModelIndex index = view->model()->index(row, 0);
+            view->scrollTo(index);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(index).center());
+            const Guidance advice = guidanceFor(keys.at(row));
+            QCOMPARE(tempo, keys.at(row).toLower());
+            QCOMPARE(f.form.fileModel->stringList(), files.at(row));
+            // An extension without advice leaves the label as it was.
+            QCOMPARE(guidance->text(), advice.found ? advice.text : before);
+            QCOMPARE(f.child<QCheckBox>("checkBox")->isVisible(), advice.rewrapBox);
+            QCOMPARE(f.child<QComboBox>("comboBox_2")->isVisible(), advice.audioCombos);
+            QVERIFY(f.child<QComboBox>("comboBox")->isHidden());
+            QCOMPARE(cutLabels(&f.form), QString());
+        }
+        // APPLY without a chosen setting shows its hint.
+        f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
+        f.child<QPushButton>("pushButton")->click();
+        QVERIFY(f.child<QLabel>("label_3")->isVisible());
+        QCOMPARE(cutLabels(&f.form), QString());
     }
 };
 

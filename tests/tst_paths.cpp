@@ -107,6 +107,29 @@ private slots:
             QCOMPARE(engineArguments(arguments), arguments);
     }
 
+    // The preset dialog refuses these, but an older presets file may still hold them.
+    void argumentsTheShellCannotSplitReachTheEngineAsOneWord_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArrayList>("words");
+        QTest::newRow("quote left open") << "-metadata title='My" << QByteArrayList{"-metadata title='My"};
+        QTest::newRow("backslash left open") << "-an \\" << QByteArrayList{"-an \\"};
+        QTest::newRow("open quote, then a command") << "-an \"; pwn" << QByteArrayList{"-an \"; pwn"};
+        QTest::newRow("NUL") << "-an" + QString(QChar(0)) + " -vn" << QByteArrayList{"-an", "-vn"};
+        QTest::newRow("blank") << "  " << QByteArrayList();
+    }
+    void argumentsTheShellCannotSplitReachTheEngineAsOneWord()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QByteArrayList, words);
+        Sandbox sandbox;
+        const QString engine = sandbox.bin() + "/engine", record = sandbox.path() + "/calls";
+        QVERIFY(writeRecordingProgram(engine, record, Recording::Exact) && writeRecordingProgram(sandbox.bin() + "/pwn", record, Recording::Exact));
+        runProgram("/bin/sh", {"-c", engineCommand(engine, "/in.mov", arguments, "/out.MOV")});
+        QCOMPARE(exactRecordedCalls(record),
+                 QList<QByteArrayList>({QByteArrayList{"-i", "/in.mov", "-y", "-map_metadata", "0"} + words + QByteArrayList{"/out.MOV"}}));
+    }
+
     // Paths written "@/...": the source entries, the destination, the file (created unless
     // it begins with "-"), the extension and the output. Only a mirrored folder is created.
     void outputNamesMirrorTheSourceFolder_data()

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
@@ -52,3 +53,17 @@ bool dropPaths(QWidget *target, const QStringList &paths)
     return dropData(target, &data);
 }
 
+QString cutLabels(const QWidget *window)
+{
+    QStringList cut;
+    for (const QLabel *label : window->findChildren<QLabel *>()) {
+        if (!label->isVisible() || label->text().isEmpty())
+            continue;
+        const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
+                                               : label->sizeHint();
+        const bool fits = label->rect().contains(QRect(QPoint(), needed));
+        if (!fits || label->visibleRegion() != label->rect())
+            cut.append(label->objectName());
+    }
+    return cut.join(QLatin1Char(' '));
+}

@@ -34,3 +34,7 @@ class QWidget;
 bool dropData(QWidget *target, QMimeData *data);
 // Drops the URLs of the given local paths.
 bool dropPaths(QWidget *target, const QStringList &paths);
+
+// The names of the window's visible labels whose text does not fit them (wrapped where
+// they wrap) or that their parents or siblings cut off, separated by blanks.
+QString cutLabels(const QWidget *window);
