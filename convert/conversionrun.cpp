@@ -38,7 +38,8 @@ const QString NoProbeText = QStringLiteral(
     "ffprobe was not found: outputs were judged by the engine's exit status and their size only.");
 
 // Ending: the engine's shell has ended after a stop, what it started is still going away.
-enum Phase { Waiting, ProbingSource, Converting, Ending, ProbingOutput, Copying, Done };
+// AwaitingSource: converted, the output's check waits for what ffprobe says of the source.
+enum Phase { Waiting, Converting, Ending, AwaitingSource, ProbingOutput, Copying, Done };
 constexpr int GroupPollMs = 50;
 
 // The hidden name beside an output that the engine or the copy writes first: the same
@@ -121,6 +122,7 @@ struct ConversionRun::Task
     qint64 group = 0; // the engine's process group
     QByteArray messages;
     MediaInfo sourceInfo;
+    bool sourceKnown = false;
     double duration = -1;
     double position = 0;
     std::shared_ptr<CopyState> copy;
@@ -244,8 +246,6 @@ void ConversionRun::stop()
     for (const auto &task : m_tasks) {
         if (task->phase == Converting)
             Shell::signalGroup(task->group, SIGTERM);
-        else if (task->phase == ProbingSource && task->process)
-            task->process->kill();
         else if (task->phase == Copying)
             task->copy->cancel = true;
     }
@@ -258,12 +258,14 @@ void ConversionRun::startNext()
     while (!m_stopping && m_active < m_enginesAtOnce && m_next < int(m_tasks.size())) {
         Task &task = *m_tasks[std::size_t(m_next++)];
         ++m_active;
-        if (task.job.copyOnly)
+        if (task.job.copyOnly) {
             startCopy(task);
-        else if (!m_probe.isEmpty())
+            continue;
+        }
+        // The engine need not wait for ffprobe: only the output's check needs the source.
+        if (!m_probe.isEmpty())
             probeSource(task);
-        else
-            startEngine(task);
+        startEngine(task);
     }
     if (m_active == 0 && (m_stopping || m_next >= int(m_tasks.size())))
         finish();
@@ -291,15 +293,13 @@ QProcess *ConversionRun::startProbe(const QString &path, std::function<void(cons
 
 void ConversionRun::probeSource(Task &task)
 {
-    task.phase = ProbingSource;
-    task.process = startProbe(task.source, [this, &task](const MediaInfo &info) {
-        task.process = nullptr;
+    startProbe(task.source, [this, &task](const MediaInfo &info) {
         task.sourceInfo = info;
-        task.duration = info.duration;
-        if (m_stopping)
-            conclude(task, int(Outcome::NotStarted), NotStartedText);
-        else
-            startEngine(task);
+        task.sourceKnown = true;
+        if (info.duration > 0)
+            task.duration = info.duration;
+        if (task.phase == AwaitingSource)
+            verifyOutput(task);
     });
 }
 
@@ -355,7 +355,10 @@ void ConversionRun::engineFinished(Task &task, int exitCode, bool crashed)
         return;
     }
     if (!m_probe.isEmpty()) {
-        verifyOutput(task);
+        if (task.sourceKnown)
+            verifyOutput(task);
+        else
+            task.phase = AwaitingSource;
         return;
     }
     if (!outputProduced(0, task.partial)) {
@@ -558,15 +561,13 @@ void ConversionRun::reportProgress()
                 done += std::clamp(task->position / task->duration, 0.0, 1.0);
             running.append(QFileInfo(task->source).fileName());
             break;
+        case AwaitingSource:
         case ProbingOutput:
             done += 1;
             running.append(QFileInfo(task->source).fileName());
             break;
         case Copying:
             done += std::clamp(double(task->copy->done) / task->copy->total, 0.0, 1.0);
-            running.append(QFileInfo(task->source).fileName());
-            break;
-        case ProbingSource:
             running.append(QFileInfo(task->source).fileName());
             break;
         default:
