@@ -18,7 +18,8 @@
 
 namespace {
 
-QTemporaryDir scratch; // the output naming's private folder
+// The output naming's private folder; the seed naming-inside relies on its path's length.
+QTemporaryDir scratch(QStringLiteral("/tmp/fuzz_paths-XXXXXX"));
 
 void check(bool ok, const char *rule, const QString &input, const QString &output)
 {
