@@ -2,25 +2,23 @@
 
 #include "app/modal.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
-#include <QDialog>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
+#include <sys/stat.h>
 
 DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
 {
     Modal::setDialogRunner([this](QDialog *dialog) {
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             texts.append(box->text());
-            details.append(box->informativeText());
             detailed.append(box->detailedText());
         }
-        titles.append(dialog->windowTitle());
-        if (m_inspect)
-            m_inspect(dialog);
         return m_answer;
     });
 }
@@ -51,6 +49,23 @@ bool dropPaths(QWidget *target, const QStringList &paths)
     QMimeData data;
     data.setUrls(urls);
     return dropData(target, &data);
+}
+
+void clickRows(QAbstractItemView *view, const QList<int> &rows)
+{
+    Qt::KeyboardModifiers modifiers;
+    for (int row : rows) {
+        const QModelIndex index = view->model()->index(row, 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(index).center());
+        modifiers = Qt::ControlModifier;
+    }
+}
+
+int fileMode(const QString &path)
+{
+    struct stat info {};
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 QString cutLabels(const QWidget *window)
