@@ -7,7 +7,6 @@
 #include "convert/guidance.h"
 #include "convert/settingscatalogue.h"
 #include "presets/dialogpresets.h"
-#include "presets/presetfile.h"
 #include "testsupport.h"
 #include "uisupport.h"
 
@@ -38,22 +37,12 @@ struct Fixture
     }
     QListView *files() { return child<QListView>("listView_2"); }
 
-    // Two mov files and four mts files, as ANALYZE delivers them.
-    void deliver()
-    {
-        form.receiveEXT({"mov", "mts"},
-                        {{"/s/a1.mov", "/s/a2.mov"}, {"/s/m1.mts", "/s/m2.mts", "/s/m3.mts", "/s/m4.mts"}},
-                        {"file:///s"}, "/out");
-    }
-
     void clickExtension(int row) { clickRows(child<QListView>("listView"), {row}); }
 
     void chooseSetting(const QString &text)
     {
         auto *list = child<QListWidget>("listWidget");
-        const QList<QListWidgetItem *> items = list->findItems(text, Qt::MatchExactly);
-        QVERIFY2(items.size() == 1, qPrintable(text));
-        clickRows(list, {list->row(items.first())});
+        clickRows(list, {list->row(list->findItems(text, Qt::MatchExactly).value(0))});
     }
 
     // Selects the given rows of the shown group and presses the button (APPLY).
@@ -75,80 +64,68 @@ class EksFormTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void receivingAnalysisShowsTheFirstGroupWithEveryFileAtDefault()
-    {
-        Fixture f;
-        QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n*P*-an*wav\n"));
-        f.deliver();
-        QCOMPARE(f.form.groupSettings, QVector<QStringList>({QStringList(2, Settings::Default),
-                                                            QStringList(4, Settings::Default)}));
-        QCOMPARE(f.child<QListView>("listView")->currentIndex().row(), 0);
-        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[0]);
-        // Preset lines shorter than three characters are skipped. Without ./ffmpeg in the
-        // working folder the probe fails and "H.264" is offered.
-        QCOMPARE(f.countItems("**"), 0);
-        QCOMPARE(f.countItems("***") + f.countItems("*P*-an*wav"), 2);
-        QTRY_COMPARE(f.countItems(Settings::H264), 1);
-        // The engines folder is empty: the user is asked to download an engine.
-        QCOMPARE(f.answers.texts.size(), 1);
-    }
-
     void applyAssignsUnassignedFilesTheirMarkersAndResetFreesThem()
     {
         Fixture f;
         const QString preset = QStringLiteral("*MINE*-vcodec mpeg4 -b 5M*mp4");
-        QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", preset.toLatin1() + '\n'));
-        QVERIFY(writeFile(f.sandbox.engines() + "/ffmpeg", "engine"));
-        f.deliver();
-        QVERIFY(f.answers.texts.isEmpty()); // an engine is there
+        QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n" + preset.toLatin1() + '\n'));
+        f.form.receiveEXT({"mov", "mts"},
+                          {{"/s/a1.mov", "/s/a2.mov"}, {"/s/m1.mts", "/s/m2.mts", "/s/m3.mts", "/s/m4.mts"}},
+                          {"file:///s"}, "/out");
+        // Every file at DEFAULT, the first group shown. Preset lines shorter than three
+        // characters are skipped; without ./ffmpeg in the working folder the probe fails
+        // and "H.264" is offered; the engines folder is empty, so an engine is asked for.
+        QCOMPARE(f.form.groupSettings, QVector<QStringList>({QStringList(2, Settings::Default),
+                                                            QStringList(4, Settings::Default)}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[0]);
+        QCOMPARE(f.countItems("**") + f.countItems("***"), 1);
+        QTRY_COMPARE(f.countItems(Settings::H264), 1);
+        QCOMPARE(f.answers.texts.size(), 1);
         // Without a chosen setting APPLY assigns nothing and says what is missing.
         f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
         f.press({0});
         QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
         QVERIFY(f.child("label_3")->isVisible());
         QCOMPARE(cutLabels(&f.form), QString());
-        // A preset's whole line is the marker, its arguments the setting.
+
         f.chooseSetting(preset);
         f.press({1});
-        QCOMPARE(f.form.groupFiles[0][1], "/s/a2.mov|" + preset + "|");
-        QCOMPARE(f.form.groupSettings[0][1], QStringLiteral("-vcodec mpeg4 -b 5M"));
+        f.chooseSetting(Settings::Wav);
+        QVERIFY(f.child("comboBox_2")->isVisible() && f.child("comboBox_3")->isVisible());
+        f.child<QComboBox>("comboBox_2")->setCurrentText("16");
+        f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
+        f.press({0, 1});
+        // A preset's whole line is the marker, its arguments the setting.
+        QCOMPARE(f.form.groupFiles[0],
+                 QStringList({"/s/a1.mov|" + Settings::Wav + "|", "/s/a2.mov|" + preset + "|"}));
+        QCOMPARE(f.form.groupSettings[0],
+                 QStringList({"-acodec pcm_s16le -vn -ar 48000", "-vcodec mpeg4 -b 5M"}));
 
         f.clickExtension(1);
         f.chooseSetting(Settings::CopyOnly);
         f.press({3});
         f.chooseSetting(Settings::DvPal);
         f.press({0, 2, 3});
-        const QString pal = f.form.groupSettings[1][0];
-        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts|720x576 DV PAL|"));
-        QCOMPARE(f.form.groupSettings[1][2], pal);
-        QCOMPARE(f.form.groupFiles[1][3], "/s/m4.mts|" + Settings::CopyOnly + "|");
-        QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
-        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
         // A second setting does not replace the first until the file is reset.
         f.chooseSetting(Settings::DvNtsc);
         f.press({0});
-        QCOMPARE(f.form.groupSettings[1][0], pal);
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts|720x576 DV PAL|"));
         f.press({0}, "pushButton_3");
         QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts"));
         QCOMPARE(f.form.groupSettings[1][0], Settings::Default);
         f.press({0});
-        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts|720x480 DV NTSC|"));
-
         // Re-wrap overrides the chosen setting and unchecks its box.
         f.chooseSetting(Settings::Dnxhd);
         auto *rewrap = f.child<QCheckBox>("checkBox");
         QTest::mouseClick(rewrap, Qt::LeftButton);
         f.press({1});
-        QCOMPARE(f.form.groupFiles[1][1], "/s/m2.mts|" + Settings::Rewrap + "|");
-        QCOMPARE(f.form.groupSettings[1][1], Settings::Rewrap);
         QVERIFY(!rewrap->isChecked());
-        f.press({1}, "pushButton_3");
-        f.chooseSetting(Settings::Wav);
-        QVERIFY(f.child("comboBox_2")->isVisible() && f.child("comboBox_3")->isVisible());
-        f.child<QComboBox>("comboBox_2")->setCurrentText("16");
-        f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
-        f.press({1});
-        QCOMPARE(f.form.groupSettings[1][1], QStringLiteral("-acodec pcm_s16le -vn -ar 48000"));
+        QCOMPARE(f.form.groupFiles[1],
+                 QStringList({"/s/m1.mts|720x480 DV NTSC|", "/s/m2.mts|" + Settings::Rewrap + "|",
+                              "/s/m3.mts|720x576 DV PAL|", "/s/m4.mts|" + Settings::CopyOnly + "|"}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
+        QCOMPARE(f.form.groupSettings[1][1], Settings::Rewrap);
+        QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
     }
 
     // The advice of the first extension shows at once; every other row is clicked.
@@ -163,17 +140,14 @@ private slots:
         auto *guidance = f.child<QLabel>("label_2");
         for (int row = 0; row < keys.size(); ++row) {
             const QString before = guidance->text();
-            if (row > 0) {
-                f.chooseSetting(Settings::Dnxhd); // its setting widget, which the click hides
+            if (row > 0)
                 f.clickExtension(row);
-            }
             const Guidance advice = guidanceFor(keys.at(row));
             QCOMPARE(f.form.fileModel->stringList(), files.at(row));
             // An extension without advice leaves the label as it was.
             QCOMPARE(guidance->text(), advice.found ? advice.text : before);
             QCOMPARE(f.child("checkBox")->isVisible(), advice.rewrapBox);
             QCOMPARE(f.child("comboBox_2")->isVisible(), advice.audioCombos);
-            QVERIFY(!f.child("comboBox")->isVisible());
             QCOMPARE(cutLabels(&f.form), QString());
         }
     }
@@ -218,11 +192,7 @@ private slots:
 
         f.child<QPushButton>("pushButton_6")->click();
         DialogPRESETS *dialog = nullptr;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() && qobject_cast<DialogPRESETS *>(window))
-                dialog = qobject_cast<DialogPRESETS *>(window);
-        }
-        QVERIFY(dialog);
+        QTRY_VERIFY((dialog = qobject_cast<DialogPRESETS *>(QApplication::activeWindow())));
         QTest::keyClicks(dialog->ui->lineEdit, "mine");
         QTest::keyClicks(dialog->ui->lineEdit_2, typed);
         QTest::keyClicks(dialog->ui->lineEdit_3, "mp4");
@@ -231,7 +201,6 @@ private slots:
             // Said why, and the dialog stays open for a correction.
             QCOMPARE(f.answers.texts.size(), 1);
             QVERIFY(dialog->isVisible());
-            QCOMPARE(f.countItems("*MINE*" + typed + "*mp4"), 0);
             delete dialog;
             return;
         }
@@ -245,9 +214,7 @@ private slots:
         QByteArrayList expected{"-i", QFile::encodeName(source), "-y", "-map_metadata", "0"};
         for (const QString &word : words)
             expected.append(word.toUtf8());
-        QCOMPARE(received.first().mid(0, expected.size()), expected);
-        QCOMPARE(received.first().size(), expected.size() + 1);
-        QVERIFY(received.first().last().endsWith(".mp4"));
+        QCOMPARE(received.first().mid(0, received.first().size() - 1), expected); // then the output
         QVERIFY(!QFileInfo::exists(f.sandbox.path() + "/x")); // where the shell runs
     }
 
@@ -266,12 +233,10 @@ private slots:
         QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
         QCOMPARE(f.answers.texts.size(), 1);
         for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov"})
-            QVERIFY2(f.answers.texts.first().contains(line + '\n' + presetLineRefusal(line)),
-                     qPrintable(line));
+            QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
     }
 
-    // Camera footage dropped on its own and assigned, clicked in the file list: the file
-    // itself plays, its picture moves, and Play/Pause pauses and resumes it.
+    // Camera footage dropped alone and assigned, then clicked: the file itself plays and moves.
     void clickedCameraFootagePlays_data()
     {
         QTest::addColumn<QString>("name");
@@ -301,19 +266,13 @@ private slots:
         QCOMPARE(player->source(), QUrl::fromLocalFile(clip));
         QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
         QCOMPARE(player->error(), QMediaPlayer::NoError);
-        auto *playPause = f.child<QPushButton>("pushButton_8");
-        playPause->click();
-        QCOMPARE(player->playbackState(), QMediaPlayer::PausedState);
-        playPause->click();
-        QCOMPARE(player->playbackState(), QMediaPlayer::PlayingState);
     }
 
     // Play runs the package's player, Open Location the desktop opener, both stand-ins.
     void fileMenuPlaysAndOpensTheLocationOfHostileNamesUnharmed()
     {
-        ffplay = 0;
         Fixture f;
-        QTRY_COMPARE(ffplay, 1); // the form found no ./ffplay in the working folder
+        QTRY_COMPARE(ffplay, 1); // no ./ffplay in the working folder: Play is offered
         const QString root = QFileInfo(f.sandbox.path()).canonicalFilePath();
         const QString players = root + "/player-calls";
         const QString openers = root + "/open-calls";
@@ -328,12 +287,12 @@ private slots:
         // Dropped on its own and assigned: the player is given "/" + the entry's path.
         f.form.receiveEXT({"mov"}, {{clip.mid(1) + "|H.264|"}}, {}, root + "/out");
         QString choice;
-        QStringList offered;
         Modal::setMenuRunner([&](QMenu *menu, const QPoint &) -> QAction * {
-            offered.clear();
-            for (QAction *action : menu->actions())
-                offered.append(action->text());
-            return menu->actions().value(offered.indexOf(choice));
+            for (QAction *action : menu->actions()) {
+                if (action->text() == choice)
+                    return action;
+            }
+            return nullptr;
         });
         const auto restore = qScopeGuard([] { Modal::setMenuRunner({}); });
         const auto rightClick = [&](const QString &chosen) {
@@ -344,13 +303,7 @@ private slots:
         };
         auto *bar = f.child<QProgressBar>("progressBar");
 
-        // Without the package's player there is no Play; without a current file nothing runs.
-        ffplay = 0;
-        rightClick("Play");
-        QCOMPARE(offered, QStringList{"Open Location in Finder"});
-        ffplay = 1;
-        rightClick("Open Location in Finder");
-        QCOMPARE(offered.size(), 2);
+        rightClick("Open Location in Finder"); // no file is current yet: nothing runs
         QCOMPARE(bar->value(), 0);
         f.files()->setCurrentIndex(f.files()->model()->index(0, 0));
         rightClick("Play");

@@ -2,15 +2,8 @@
 
 #include "app/modal.h"
 
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QDropEvent>
-#include <QLabel>
-#include <QMessageBox>
-#include <QMimeData>
 #include <QTest>
-#include <QUrl>
-#include <sys/stat.h>
+#include <QtWidgets>
 
 DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
 {
@@ -28,19 +21,6 @@ DialogAnswers::~DialogAnswers()
     Modal::setDialogRunner({});
 }
 
-bool dropData(QWidget *target, QMimeData *data)
-{
-    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    drop.setAccepted(false);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
 bool dropPaths(QWidget *target, const QStringList &paths)
 {
     QList<QUrl> urls;
@@ -48,7 +28,15 @@ bool dropPaths(QWidget *target, const QStringList &paths)
         urls.append(QUrl::fromLocalFile(path));
     QMimeData data;
     data.setUrls(urls);
-    return dropData(target, &data);
+    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 void clickRows(QAbstractItemView *view, const QList<int> &rows)
@@ -60,12 +48,6 @@ void clickRows(QAbstractItemView *view, const QList<int> &rows)
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(index).center());
         modifiers = Qt::ControlModifier;
     }
-}
-
-int fileMode(const QString &path)
-{
-    struct stat info {};
-    return stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 QString cutLabels(const QWidget *window)

@@ -2,12 +2,9 @@
 
 // Test helpers for the windows: answers for modal dialogs, drops and clicks.
 
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 class QAbstractItemView;
-class QMimeData;
 class QWidget;
 
 // Answers every modal dialog with the given button / result and keeps the texts of
@@ -25,18 +22,13 @@ private:
     int m_answer;
 };
 
-// Drops the data onto the widget as the file manager would: a drag entry, then the drop
-// (the toolkit hands a drop only to a widget that accepted the entry). True when the
-// drop was accepted.
-bool dropData(QWidget *target, QMimeData *data);
-// Drops the URLs of the given local paths.
+// Drops the URLs of the given local paths onto the widget as the file manager would: a drag
+// entry, then the drop (the toolkit hands a drop only to a widget that accepted the entry).
+// True when the drop was accepted.
 bool dropPaths(QWidget *target, const QStringList &paths);
 
 // Clicks the given rows of a shown view: the first plainly, the others with Ctrl held.
 void clickRows(QAbstractItemView *view, const QList<int> &rows);
-
-// The permission bits of a file, -1 when it cannot be read.
-int fileMode(const QString &path);
 
 // The names of the window's visible labels whose text does not fit them (wrapped where
 // they wrap) or that their parents or siblings cut off, separated by blanks.
