@@ -1,333 +1,264 @@
+// The main window: the program started from elsewhere, sources, destination and ANALYZE.
+
 #include "app/mainwindow.h"
 #include "app/modal.h"
+#include "convert/eksform.h"
 #include "testsupport.h"
 #include "uisupport.h"
 
-#include <QAction>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QtTest>
-#include <iostream>
-#include <sstream>
-#include <sys/stat.h>
+#include <QtWidgets>
 
 namespace {
-const QString EngineQuestion = QStringLiteral(
-    "you have chosen a binary, would you like to use this as an conversion engine?");
+const QString NothingToAnalyze = QStringLiteral(
+    "Choose your destination folder and add at have at least one item in the sources!");
+const QString NothingFound = QStringLiteral("No files found in the source folder! Please try Again!");
 
-template<typename T>
-T *child(const MainWindow &window, const char *name)
+template<typename T = QWidget>
+T *child(const QWidget &window, const char *name)
 {
-    T *found = window.findChild<T *>(QLatin1String(name));
-    if (!found)
-        qWarning("no child %s", name);
-    return found;
-}
-
-QListWidget *sourceList(const MainWindow &window)
-{
-    return child<QListWidget>(window, "listWidget");
+    return window.findChild<T *>(QLatin1String(name));
 }
 
 QStringList entries(const MainWindow &window)
 {
     QStringList texts;
-    QListWidget *list = sourceList(window);
+    const auto *list = child<QListWidget>(window, "listWidget");
     for (int row = 0; row < list->count(); ++row)
         texts.append(list->item(row)->text());
     return texts;
 }
 
-int modeOf(const QString &path)
+// Presses ANALYZE, closing the form of the analysis before. What the new form received,
+// every file as "extension:path" in the order of the result; nothing without a new form.
+QStringList analyze(MainWindow &window)
 {
-    struct stat info {};
-    if (stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return int(info.st_mode & 07777);
-}
-
-// Whether the drop picture is drawn: the lower half of the list, below a few entries, is
-// then not of one colour.
-bool showsDropPicture(const MainWindow &window)
-{
-    QListWidget *list = sourceList(window);
-    QRect lower = list->viewport()->geometry();
-    lower.setTop(lower.center().y());
-    const QImage shot = list->grab(lower).toImage();
-    QImage plain(shot.size(), shot.format());
-    plain.fill(shot.pixel(0, 0));
-    return shot != plain;
-}
-
-void showActive(MainWindow &window)
-{
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
-// What the code under test writes to std::cout while running call.
-template<typename F>
-std::string captureCout(F call)
-{
-    std::ostringstream stream;
-    std::streambuf *old = std::cout.rdbuf(stream.rdbuf());
-    call();
-    std::cout.rdbuf(old);
-    return stream.str();
+    delete window.form;
+    window.form = nullptr;
+    child<QPushButton>(window, "pushButton_2")->click();
+    if (!window.form)
+        return {};
+    const QStringList lista = window.form->extensionModel->stringList();
+    QStringList files;
+    for (qsizetype i = 0; i < lista.size(); ++i) {
+        for (const QString &path : window.form->groupFiles.value(i))
+            files.append(lista.at(i) + QLatin1Char(':') + path);
+    }
+    return files;
 }
 } // namespace
-
-// Receives the URLs the menu actions open instead of the desktop's browser.
-class UrlRecorder final : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void openUrl(const QUrl &url) { urls.append(url); }
-};
 
 class MainWindowTest final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    // A desktop menu starts the program in the home folder; the bundle lies beside the program.
+    void programWorksFromItsOwnFolderWhereverStarted()
+    {
+        Sandbox sandbox;
+        const QString program = QStringLiteral(ORLENNE_PROGRAM);
+        QProcess process;
+        process.setWorkingDirectory(sandbox.path());
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        const QString cwd = QStringLiteral("/proc/%1/cwd").arg(process.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(cwd).canonicalFilePath(), QFileInfo(program).canonicalPath(),
+                                  10000);
+        QCOMPARE(process.state(), QProcess::Running);
+        process.kill();
+        process.waitForFinished();
+    }
 
-    void startsHiddenAndShowsOnlyItsTwoButtons();
-    void webLinksOpenTutorialAndMakerSite();
+    // Delete works while the main window is active, whatever has the focus. The check mark
+    // says that a destination was chosen, until the list is emptied.
+    void sourcesAreDroppedInOrderDeletedWithTheKeyAndTheDestinationShown()
+    {
+        Sandbox sandbox;
+        MainWindow window;
+        DialogAnswers answers(QMessageBox::No);
+        const QStringList listed{"/Users/a/b.mov", "/Users/a/100% take #2?.mov", "/Users/a/Footage",
+                                 "/Users/a/Footage", "/Users/a/FFMPEG"};
+        // A path naming ffmpeg, even in a folder name, is asked about; answered No, it is
+        // neither installed nor listed.
+        QVERIFY(dropPaths(&window, QStringList{"/Users/a/ffmpeg"} + listed
+                                       + QStringList{"/Users/a/ffmpeg-x/clip.mov"}));
+        QCOMPARE(answers.texts.size(), 2);
+        QVERIFY(QDir(sandbox.engines()).isEmpty());
+        QStringList expected;
+        for (const QString &path : listed)
+            expected.append(QStringLiteral("file://") + path);
+        QCOMPARE(entries(window), expected);
 
-    void droppedUrlsAreListedAsTheirTextInDropOrder();
-    void engineAnsweredYesIsInstalledExecutable();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QString answer = QStringLiteral("/Volumes/Out/2024 Wedding Smith-Jones/Exports/day 1");
+        Modal::setDirectoryChooser([&](QWidget *, const QString &, const QString &, QFileDialog::Options) {
+            return answer;
+        });
+        const auto restore = qScopeGuard([] { Modal::setDirectoryChooser({}); });
+        auto *destination = child(window, "pushButton_3");
+        auto *shown = child<QLabel>(window, "labelDestination");
+        auto *checkMark = child(window, "label");
+        QTest::mouseClick(destination, Qt::LeftButton);
+        QCOMPARE(destdir, answer);
+        QVERIFY(checkMark->isVisible());
+        // Shortened in the middle to fit, in full as a tip.
+        QVERIFY(shown->text().startsWith("/Volumes/") && shown->text().endsWith("day 1"));
+        QCOMPARE(shown->toolTip(), answer);
+        QCOMPARE(cutLabels(&window), QString());
 
-    void deleteKeyRemovesSelectedEntriesWhateverHasTheFocus();
-    void destinationChoiceShowsCheckMarkAndCancelEmptiesDestination();
-    void sendINReplacesTheMapAndPrintsItInKeyOrder();
+        destination->setFocus();
+        auto *list = child<QListWidget>(window, "listWidget");
+        for (int row : {0, 2, 3})
+            list->item(row)->setSelected(true);
+        QTest::keyClick(&window, Qt::Key_Delete);
+        QCOMPARE(entries(window), (QStringList{expected.at(1), expected.at(4)}));
+        QVERIFY(checkMark->isVisible());
+        list->selectAll();
+        QTest::keyClick(&window, Qt::Key_Delete);
+        QVERIFY(entries(window).isEmpty());
+        QVERIFY(!checkMark->isVisible());
+
+        answer.clear(); // the dialog cancelled: no destination any more
+        QTest::mouseClick(destination, Qt::LeftButton);
+        QCOMPARE(destdir, QString());
+        QCOMPARE(shown->text(), QString());
+    }
+
+    void engineDroppedAndConfirmedIsInstalledWholeOrNotAtAll()
+    {
+        Sandbox sandbox;
+        const QString binary = sandbox.path() + QStringLiteral("/download/ffmpeg");
+        const QByteArray content(70000, '\x7f');
+        QVERIFY(touchFile(binary, content));
+        QVERIFY(QFile::setPermissions(binary, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        MainWindow window;
+        DialogAnswers answers(QMessageBox::Yes);
+
+        QVERIFY(dropPaths(&window, {binary}));
+        const QString installed = sandbox.engines() + QStringLiteral("/ffmpeg");
+        QCOMPARE(readFile(installed), content);
+        QCOMPARE(QFile::permissions(installed), QFileDevice::Permissions(0x7755)); // 0755
+        // A copy that fails, and the installed engine dropped onto itself, keep it whole.
+        QVERIFY(dropPaths(&window, {sandbox.path() + QStringLiteral("/gone/ffmpeg"), installed}));
+        QCOMPARE(answers.texts.size(), 3);
+        QCOMPARE(readFile(installed), content);
+        QCOMPARE(QDir(sandbox.engines()).entryList(QDir::Files | QDir::Hidden), QStringList{"ffmpeg"});
+        QVERIFY(entries(window).isEmpty());
+    }
+
+    void analyzeGroupsWhatItFindsByLowerCaseExtension_data()
+    {
+        // Files made below the source folder S ("link>target" links to S/target), entries
+        // dropped (relative to S), the destination, and what the new form gets ("s" is S
+        // without its leading slash, as files dropped alone come) or the message instead.
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("drops");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("abort"); // Abort is clicked as soon as the scan lets it through
+
+        QTest::newRow("hidden files and folders skipped, a dotted folder inside entered")
+            << QStringList{"shown.mov", ".hidden.mov", ".cache/in.mov", "sub/.x/deep.mov", "t.2/in.mov"}
+            << QStringList{""} << "/out" << QStringList{"mov:S/shown.mov", "mov:S/t.2/in.mov"} << ""
+            << false;
+        QTest::newRow("links to folders not followed, links to files taken")
+            << QStringList{"a.mov", "sub/b.mov", "sub/up>", "sub/c.mov>a.mov", "sub/d.mov>gone.mov"}
+            << QStringList{"/sub"} << "/out" << QStringList{"mov:S/sub/b.mov", "mov:S/sub/c.mov"} << ""
+            << false;
+        QTest::newRow("dropped folder with a dot taken for a file")
+            << QStringList{"Footage.2012/clip.mov"} << QStringList{"/Footage.2012"} << "/out"
+            << QStringList{"2012:s/Footage.2012"} << "" << false;
+        QTest::newRow("dropped files taken whatever their extension or name")
+            << QStringList{"day1/notes.txt", "day1/a.mov", "notes.txt", "take #2 100%?.mov"}
+            << QStringList{"/notes.txt", "/day1", "/take #2 100%?.mov"} << "/out"
+            << QStringList{"mov:S/day1/a.mov", "mov:s/take #2 100%?.mov", "txt:s/notes.txt"} << ""
+            << false;
+        QTest::newRow("extensions in any case, a file dropped and in a dropped folder")
+            << QStringList{"card/CLIP.MOV", "card/Take.Mov"} << QStringList{"/card", "/card/CLIP.MOV"}
+            << "/ab" << QStringList{"mov:S/card/CLIP.MOV", "mov:S/card/Take.Mov", "mov:s/card/CLIP.MOV"}
+            << "" << false;
+        QTest::newRow("folders twice, missing or sharing names: each file once")
+            << QStringList{"camA/x.mov", "camB/x.mov", "camA/a.ts", "camB/c.mpeg", "camA/d.m2ts", "camA/f"}
+            << QStringList{"/camB", "/camA", "/camA", "/gone"} << "/out"
+            << QStringList{"m2ts:S/camA/d.m2ts", "mov:S/camA/x.mov", "mov:S/camB/x.mov",
+                           "mpeg:S/camB/c.mpeg", "ts:S/camA/a.ts"}
+            << "" << false;
+        QTest::newRow("nothing known found, a dropped file without a dot scanned as a folder")
+            << QStringList{"notes.txt", "sub/cover.jpg", "README"} << QStringList{"", "/README"} << "/out"
+            << QStringList{} << NothingFound << false;
+        QTest::newRow("destination of two characters") << QStringList{"a.mov"} << QStringList{""} << "ab"
+                                                       << QStringList{} << NothingToAnalyze << false;
+        QTest::newRow("no sources") << QStringList{} << QStringList{} << "/out" << QStringList{}
+                                    << NothingToAnalyze << false;
+        QStringList many;
+        for (int i = 0; i < 1000; ++i)
+            many.append(QStringLiteral("d%1/f%2.mov").arg(i % 4).arg(i));
+        QTest::newRow("abort keeps what was found") << many << QStringList{""} << "/out" << QStringList{}
+                                                    << "" << true;
+    }
+
+    void analyzeGroupsWhatItFindsByLowerCaseExtension()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, drops);
+        QFETCH(QString, destination);
+        QFETCH(QStringList, found);
+        QFETCH(QString, message);
+        QFETCH(bool, abort);
+        Sandbox sandbox;
+        DialogAnswers answers(QMessageBox::No); // the new form asks for an engine
+        const QString source = sandbox.path() + QStringLiteral("/sources");
+        for (const QString &file : files) {
+            const QString path = source + QLatin1Char('/') + file.section(QLatin1Char('>'), 0, 0);
+            if (!file.contains(QLatin1Char('>')))
+                QVERIFY(touchFile(path));
+            else
+                QVERIFY(QFile::link(source + QLatin1Char('/') + file.section(QLatin1Char('>'), 1), path));
+        }
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList dropped;
+        for (const QString &drop : drops)
+            dropped.append(source + drop);
+        QVERIFY(dropPaths(&window, dropped));
+        destdir = destination;
+        auto *checkMark = child(window, "label");
+        checkMark->show();
+        auto *abortButton = child(window, "pushButton_6");
+        if (abort) {
+            QTimer::singleShot(0, &window, [&] {
+                const QPoint centre = abortButton->mapTo(&window, abortButton->rect().center());
+                QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centre);
+            });
+        }
+
+        const QStringList sent = analyze(window);
+        auto *label = child<QLabel>(window, "label_4");
+        QCOMPARE(label->isVisible() ? label->text() : QString(), message);
+        QCOMPARE(checkMark->isVisible(), message != NothingFound);
+        QVERIFY(!abortButton->isVisible());
+        QCOMPARE(window.form && window.form->isVisible(), message.isEmpty());
+        const auto closeForm = qScopeGuard([&window] { delete window.form; });
+        if (abort) {
+            QVERIFY(!sent.isEmpty());
+            QVERIFY(sent.size() < files.size());
+            // The next analysis starts afresh.
+            QCOMPARE(analyze(window).size(), files.size());
+            return;
+        }
+        QStringList expected;
+        for (QString file : found) {
+            file.replace(QLatin1String(":S"), QLatin1Char(':') + source);
+            expected.append(file.replace(QLatin1String(":s"), QLatin1Char(':') + source.mid(1)));
+        }
+        QCOMPARE(sent, expected);
+    }
 };
-
-void MainWindowTest::init()
-{
-    destdir = QStringLiteral(" ");
-    kadebevme = QStringLiteral("/home");
-}
-
-void MainWindowTest::cleanup()
-{
-    Modal::setDirectoryChooser({});
-    Modal::setDialogRunner({});
-}
-
-void MainWindowTest::startsHiddenAndShowsOnlyItsTwoButtons()
-{
-    MainWindow window;
-    QVERIFY(window.isHidden());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!child<QLabel>(window, "label")->isVisible());
-    QVERIFY(!child<QLabel>(window, "label_4")->isVisible());
-    QVERIFY(!child<QPushButton>(window, "pushButton_6")->isVisible());
-    QVERIFY(child<QPushButton>(window, "pushButton_2")->isVisible());
-    // The top row is only 32 pixels high: vertical margins would squash the buttons.
-    QVERIFY(child<QPushButton>(window, "pushButton_3")->height() >= 20);
-    QCOMPARE(child<QProgressBar>(window, "progressBar")->value(), 0);
-    for (const char *image : {":/addfilesfolders.png", ":/CONVERTER2-CROPPEDPNG.png", ":/splashform.png"})
-        QVERIFY2(!QPixmap(QLatin1String(image)).isNull(), image);
-}
-
-void MainWindowTest::webLinksOpenTutorialAndMakerSite()
-{
-    MainWindow window;
-    UrlRecorder recorder;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "openUrl");
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "openUrl");
-    child<QAction>(window, "actionCheck_out_youtube_tutorial")->trigger();
-    child<QAction>(window, "actionGo_to_Veltroan_site")->trigger();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-
-    QCOMPARE(recorder.urls.size(), 2);
-    QVERIFY(recorder.urls.at(0).host().contains(QStringLiteral("youtube")));
-    QVERIFY(recorder.urls.at(1).isValid());
-    QVERIFY(!recorder.urls.at(1).host().contains(QStringLiteral("youtube")));
-}
-
-void MainWindowTest::droppedUrlsAreListedAsTheirTextInDropOrder()
-{
-    Sandbox sandbox;
-    MainWindow window;
-    DialogAnswers answers(QMessageBox::No);
-    const QStringList listed{"/Users/a/Footage/b.mov", "/Users/a/a clip.mp4", "/Users/a/Footage",
-                             "/Users/a/100% take #2?.mov", "/Users/a/day%201.mov"};
-    // A path naming ffmpeg, even in a folder name, is asked about; answered No, it is
-    // neither installed nor listed.
-    QVERIFY(dropPaths(&window, QStringList{"/Users/a/ffmpeg"} + listed.mid(0, 3)
-                                   + QStringList{"/Users/a/ffmpeg-x/clip.mov"} + listed.mid(3)));
-    QCOMPARE(answers.texts, QStringList(2, EngineQuestion));
-    QVERIFY(QDir(sandbox.engines()).isEmpty());
-    // A folder dropped twice is listed twice; upper-case FFMPEG is no engine.
-    const QStringList more{"/Users/a/Footage", "/Users/a/FFMPEG", "/Users/a/FFmpeg-tests/clip.mov"};
-    QVERIFY(dropPaths(&window, more));
-    // Text and empty drops are accepted but add nothing.
-    QMimeData text;
-    text.setText(QStringLiteral("file:///Users/a/text"));
-    QVERIFY(dropData(&window, &text));
-    QMimeData empty;
-    QVERIFY(dropData(&window, &empty));
-
-    QStringList expected;
-    for (const QString &path : listed + more)
-        expected.append("file://" + path);
-    QCOMPARE(entries(window), expected);
-    QCOMPARE(answers.texts.size(), 2);
-}
-
-void MainWindowTest::engineAnsweredYesIsInstalledExecutable()
-{
-    Sandbox sandbox;
-    QVERIFY(QDir(sandbox.path()).mkdir(QStringLiteral("download")));
-    const QString binary = sandbox.path() + QStringLiteral("/download/ffmpeg");
-    const QByteArray content(70000, '\x7f');
-    QVERIFY(writeFile(binary, content));
-    QVERIFY(QFile::setPermissions(binary, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-
-    MainWindow window;
-    DialogAnswers answers(QMessageBox::Yes);
-    answers.onDialog([](QDialog *dialog) {
-        auto *box = qobject_cast<QMessageBox *>(dialog);
-        QVERIFY(box);
-        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box->standardButton(box->defaultButton()), QMessageBox::Yes);
-    });
-    QVERIFY(dropPaths(&window, {binary}));
-
-    QCOMPARE(answers.texts, QStringList{EngineQuestion});
-    QCOMPARE(sourceList(window)->count(), 0);
-    const QString installed = sandbox.engines() + QStringLiteral("/ffmpeg");
-    QVERIFY(readFile(installed) == content);
-    QCOMPARE(modeOf(installed), 0755);
-    QCOMPARE(modeOf(binary), 0600);
-
-    // Dropping the installed engine itself keeps it whole.
-    QVERIFY(dropPaths(&window, {installed}));
-    QCOMPARE(answers.texts.size(), 2);
-    QVERIFY(readFile(installed) == content);
-    QCOMPARE(modeOf(installed), 0755);
-    QCOMPARE(QDir(sandbox.engines()).entryList(QDir::Files), QStringList{QStringLiteral("ffmpeg")});
-
-    // Without an engines folder nothing is created and nothing is listed.
-    QVERIFY(QDir(sandbox.engines()).removeRecursively());
-    QVERIFY(dropPaths(&window, {binary}));
-    QCOMPARE(answers.texts.size(), 3);
-    QVERIFY(!QFileInfo::exists(sandbox.engines()));
-    QCOMPARE(sourceList(window)->count(), 0);
-}
-
-void MainWindowTest::deleteKeyRemovesSelectedEntriesWhateverHasTheFocus()
-{
-    MainWindow window;
-    QVERIFY(dropPaths(&window, {QStringLiteral("/a.mov"), QStringLiteral("/b.mov"),
-                               QStringLiteral("/c.mov"), QStringLiteral("/d.mov")}));
-    auto *checkMark = child<QLabel>(window, "label");
-    checkMark->show();
-    showActive(window);
-    QVERIFY(!showsDropPicture(window));
-    auto *destination = child<QPushButton>(window, "pushButton_3");
-    destination->setFocus();
-    QVERIFY(destination->hasFocus());
-
-    // Nothing selected: nothing happens.
-    QListWidget *list = sourceList(window);
-    list->clearSelection();
-    QTest::keyClick(&window, Qt::Key_Delete);
-    QCOMPARE(list->count(), 4);
-    QVERIFY(checkMark->isVisible());
-
-    list->item(0)->setSelected(true);
-    list->item(2)->setSelected(true);
-    QTest::keyClick(&window, Qt::Key_Delete);
-    QCOMPARE(entries(window), (QStringList{QStringLiteral("file:///b.mov"), QStringLiteral("file:///d.mov")}));
-    QVERIFY(checkMark->isVisible());
-
-    // Emptying the list hides the check mark, and so does Delete on an empty list.
-    list->selectAll();
-    QTest::keyClick(&window, Qt::Key_Delete);
-    QCOMPARE(list->count(), 0);
-    QVERIFY(!checkMark->isVisible());
-    QVERIFY(showsDropPicture(window));
-    checkMark->show();
-    QTest::keyClick(&window, Qt::Key_Delete);
-    QVERIFY(!checkMark->isVisible());
-}
-
-void MainWindowTest::destinationChoiceShowsCheckMarkAndCancelEmptiesDestination()
-{
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QList<QPair<QWidget *, QString>> calls; // parent and start folder of each chooser
-    QString answer = QStringLiteral("/Volumes/Out/2024 Wedding Smith-Jones/Exports/day 1");
-    Modal::setDirectoryChooser([&](QWidget *parent, const QString &caption, const QString &dir,
-                                   QFileDialog::Options options) {
-        calls.append({parent, dir});
-        [&] {
-            QCOMPARE(caption, QStringLiteral("Open Directory"));
-            QCOMPARE(options, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-        }();
-        return answer;
-    });
-    auto *destination = child<QPushButton>(window, "pushButton_3");
-    auto *checkMark = child<QLabel>(window, "label");
-
-    auto *shown = child<QLabel>(window, "labelDestination");
-
-    QTest::mouseClick(destination, Qt::LeftButton);
-    QCOMPARE(calls, (QList<QPair<QWidget *, QString>>{{&window, QStringLiteral("/home")}}));
-    QCOMPARE(destdir, answer);
-    QCOMPARE(kadebevme, answer);
-    QVERIFY(checkMark->isVisible());
-    // The chosen folder is shown, shortened in the middle to fit, in full as a tip.
-    QVERIFY(shown->text().startsWith("/Volumes/") && shown->text().endsWith("day 1"));
-    QCOMPARE(shown->toolTip(), answer);
-    QCOMPARE(cutLabels(&window), QString());
-    answer = QStringLiteral("/Volumes/Out");
-    QTest::mouseClick(destination, Qt::LeftButton);
-    QCOMPARE(shown->text(), answer);
-
-    // Cancelled: the destination is gone, the check mark and the start folder stay.
-    answer.clear();
-    QTest::mouseClick(destination, Qt::LeftButton);
-    QCOMPARE(calls.size(), 3);
-    QCOMPARE(calls.at(2).second, QStringLiteral("/Volumes/Out"));
-    QCOMPARE(destdir, QString());
-    QCOMPARE(kadebevme, QStringLiteral("/Volumes/Out"));
-    QVERIFY(checkMark->isVisible());
-    QCOMPARE(shown->text(), QString());
-}
-
-void MainWindowTest::sendINReplacesTheMapAndPrintsItInKeyOrder()
-{
-    MainWindow window;
-    const std::map<std::string, std::string> map{
-        {"mov", "-vcodec dnxhd -b 120M"}, {"avi", "-target pal-dv"}, {"mts", ""}};
-    const std::string stars(34, '*');
-    QCOMPARE(captureCout([&] { window.sendIN(map); }),
-             stars + "\navi\t-target pal-dv\nmov\t-vcodec dnxhd -b 120M\nmts\t\n" + stars + "\n");
-    QVERIFY(window.mapa == map);
-
-    QCOMPARE(captureCout([&] { window.sendIN({}); }), stars + "\n" + stars + "\n");
-    QVERIFY(window.mapa.empty());
-}
 
 QTEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"

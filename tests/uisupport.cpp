@@ -2,25 +2,16 @@
 
 #include "app/modal.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QDropEvent>
-#include <QLabel>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QUrl>
+#include <QTest>
+#include <QtWidgets>
 
 DialogAnswers::DialogAnswers(int answer) : m_answer(answer)
 {
     Modal::setDialogRunner([this](QDialog *dialog) {
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             texts.append(box->text());
-            details.append(box->informativeText());
             detailed.append(box->detailedText());
         }
-        titles.append(dialog->windowTitle());
-        if (m_inspect)
-            m_inspect(dialog);
         return m_answer;
     });
 }
@@ -30,19 +21,6 @@ DialogAnswers::~DialogAnswers()
     Modal::setDialogRunner({});
 }
 
-bool dropData(QWidget *target, QMimeData *data)
-{
-    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    drop.setAccepted(false);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
 bool dropPaths(QWidget *target, const QStringList &paths)
 {
     QList<QUrl> urls;
@@ -50,7 +28,26 @@ bool dropPaths(QWidget *target, const QStringList &paths)
         urls.append(QUrl::fromLocalFile(path));
     QMimeData data;
     data.setUrls(urls);
-    return dropData(target, &data);
+    QDragEnterEvent enter(QPoint(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(100, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+void clickRows(QAbstractItemView *view, const QList<int> &rows)
+{
+    Qt::KeyboardModifiers modifiers;
+    for (int row : rows) {
+        const QModelIndex index = view->model()->index(row, 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(index).center());
+        modifiers = Qt::ControlModifier;
+    }
 }
 
 QString cutLabels(const QWidget *window)
