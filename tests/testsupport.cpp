@@ -43,32 +43,21 @@ bool makeExecutable(const QString &path)
                                            | QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
-bool writeRecordingProgram(const QString &path, const QString &recordFile, Recording format,
-                           const StandIn &does)
+bool writeRecordingProgram(const QString &path, const QString &recordFile, const QByteArray &does)
 {
-    const QByteArray end = format == Recording::Exact ? "\\0" : "\\n";
-    QByteArray script = "#!/bin/sh\n{ printf -- '--- call" + end + "'; for a in \"$@\"; do printf '%s"
-                        + end + "' \"$a\"; done; } >> '" + QFile::encodeName(recordFile) + "'\n"
-                        "for last in \"$@\"; do :; done\n"
-                        + does.before + "\n";
-    if (does.outputBytes >= 0)
-        script += "head -c " + QByteArray::number(does.outputBytes) + " /dev/zero > \"$last\"\n";
-    script += does.after + "\nexit " + QByteArray::number(does.exitStatus) + "\n";
+    // Each argument ends in a NUL after a "--- call" field, so line feeds in names are kept.
+    const QByteArray script = "#!/bin/sh\n{ printf -- '--- call\\0'; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; }"
+                              " >> '" + QFile::encodeName(recordFile) + "'\nfor last in \"$@\"; do :; done\n" + does + '\n';
     return writeFile(path, script) && makeExecutable(path);
 }
 
 QList<QStringList> recordedCalls(const QString &recordFile)
 {
     QList<QStringList> calls;
-    const QString text = QString::fromUtf8(readFile(recordFile));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (const QString &line : std::as_const(lines)) {
-        if (line == QLatin1String("--- call"))
-            calls.append(QStringList());
-        else if (!calls.isEmpty())
-            calls.last().append(line);
+    for (const QByteArrayList &call : exactRecordedCalls(recordFile)) {
+        calls.append(QStringList());
+        for (const QByteArray &argument : call)
+            calls.last().append(QString::fromUtf8(argument));
     }
     return calls;
 }

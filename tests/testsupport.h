@@ -36,38 +36,18 @@ bool writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);
 bool makeExecutable(const QString &path);
 
-// What a stand-in program does after recording its arguments. In `before` and `after`
-// (shell text) "$last" is the program's last argument.
-struct StandIn
-{
-    StandIn(int outputBytes = -1, int exitStatus = 0, QByteArray before = {}, QByteArray after = {})
-        : outputBytes(outputBytes), exitStatus(exitStatus), before(std::move(before)),
-          after(std::move(after))
-    {
-    }
-    int outputBytes;   // when >= 0, that many bytes are written to the last argument
-    int exitStatus;
-    QByteArray before; // run before the output is written
-    QByteArray after;  // run after it (may exit with a status of its own)
-};
-enum class Recording {
-    Lines, // each argument on a line after a "--- call" line: read with recordedCalls
-    Exact, // each argument NUL-ended after a "--- call" field, line feeds kept: exactRecordedCalls
-};
-// Writes a stand-in program at path that records each call's arguments in recordFile,
-// then does what `does` says.
-bool writeRecordingProgram(const QString &path, const QString &recordFile,
-                           Recording format = Recording::Lines, const StandIn &does = {});
-// The argument lists of every call recorded by a recording program.
+// Writes a stand-in program at path that records the arguments of each call in recordFile,
+// then runs the shell text `does`, in which "$last" is its last argument.
+bool writeRecordingProgram(const QString &path, const QString &recordFile, const QByteArray &does = {});
+// The argument lists of every call a recording program recorded.
 QList<QStringList> recordedCalls(const QString &recordFile);
+QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 
 // Whether a real ffmpeg is on PATH (end-to-end tests skip without it).
 bool haveFfmpeg();
 // Runs a program and returns its standard output (empty on failure).
 QByteArray runProgram(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
 
-// The raw argument lists of every call recorded by an exact recording program.
-QList<QByteArrayList> exactRecordedCalls(const QString &recordFile);
 
 // Runs the real ffmpeg quietly (no stdin, overwrite allowed) with the given arguments;
 // true when it exits with status 0. For making small test clips.

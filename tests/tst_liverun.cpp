@@ -30,7 +30,7 @@ struct Fixture
     explicit Fixture(const QByteArray &does, int files = 2)
     {
         writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/calls",
-                              Recording::Lines, {3000, 0, does});
+                              does + "\nhead -c 3000 /dev/zero > \"$last\"");
         writeRecordingProgram(sandbox.bin() + "/open", sandbox.path() + "/opened");
         writeFile(sandbox.engines() + "/ffprobe",
                   R"(#!/bin/sh

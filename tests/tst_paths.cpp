@@ -68,7 +68,7 @@ private slots:
         QVERIFY(touchFile(source));
         for (const QString &program : {engine, sandbox.bin() + "/pwn", sandbox.bin() + "/open",
                                        sandbox.bundle() + "/ffplay"})
-            QVERIFY(writeRecordingProgram(program, record, Recording::Exact));
+            QVERIFY(writeRecordingProgram(program, record));
 
         QStringList sources{"file://" + m_root + "/src/footage"};
         QString destination = m_root + "/out";

@@ -31,7 +31,7 @@ struct Fixture
         QDir().mkpath(source);
         QDir().mkpath(destination);
         writeRecordingProgram(sandbox.engines() + QLatin1String("/ffmpeg"), record,
-                              Recording::Lines, {3000, 0, "[ -f \"$2.sh\" ] && . \"$2.sh\""});
+                              "[ -f \"$2.sh\" ] && . \"$2.sh\"\nhead -c 3000 /dev/zero > \"$last\"");
     }
     // A source named name whose engine runs does (empty: the default).
     void add(const QString &name, const QByteArray &does = {}, const QString &arguments = DvPal)
