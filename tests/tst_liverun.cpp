@@ -100,17 +100,16 @@ private slots:
         QTRY_COMPARE(recordedCalls(f.sandbox.path() + "/opened"), QList<QStringList>({{f.sandbox.jobScript()}}));
     }
 
-    void stopEndsTheRunAndTheReportSaysWhatBecameOfEachFile()
+    void stopButtonEndsTheRunAndTheReportSaysWhatBecameOfEachFile()
     {
-        Fixture f("sleep 30", 3);
+        Fixture f("sleep 30", 2);
         f.run();
-        QTRY_VERIFY(recordedCalls(f.sandbox.path() + "/calls").size() == 1);
+        QTRY_COMPARE(recordedCalls(f.sandbox.path() + "/calls").size(), 1);
         f.button("pushButtonStop")->click();
         QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 1, 10000);
         const QString out = f.sandbox.path() + "/out/footage/";
-        QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV", out + "clip2.MOV"}));
-        QCOMPARE(f.answers.detailed.first(), "stopped: " + out + "clip0.MOV\nnot started: " + out
-                                                 + "clip1.MOV\nnot started: " + out + "clip2.MOV");
+        QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV"}));
+        QCOMPARE(f.answers.detailed.first(), "stopped: " + out + "clip0.MOV\nnot started: " + out + "clip1.MOV");
     }
 
     void closingDuringARunStopsItAndThenCloses()
