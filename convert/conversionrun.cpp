@@ -38,7 +38,7 @@ const QString NoProbeText = QStringLiteral(
     "ffprobe was not found: outputs were judged by the engine's exit status and their size only.");
 
 // Ending: the engine's shell has ended after a stop, what it started is still going away.
-// AwaitingSource: converted, the output's check waits for what ffprobe says of the source.
+// AwaitingSource: converted; the engine said nothing of its source, so ffprobe reads it.
 enum Phase { Waiting, Converting, Ending, AwaitingSource, ProbingOutput, Copying, Done };
 constexpr int GroupPollMs = 50;
 
@@ -122,7 +122,6 @@ struct ConversionRun::Task
     qint64 group = 0; // the engine's process group
     QByteArray messages;
     MediaInfo sourceInfo;
-    bool sourceKnown = false;
     double duration = -1;
     double position = 0;
     std::shared_ptr<CopyState> copy;
@@ -258,14 +257,10 @@ void ConversionRun::startNext()
     while (!m_stopping && m_active < m_enginesAtOnce && m_next < int(m_tasks.size())) {
         Task &task = *m_tasks[std::size_t(m_next++)];
         ++m_active;
-        if (task.job.copyOnly) {
+        if (task.job.copyOnly)
             startCopy(task);
-            continue;
-        }
-        // The engine need not wait for ffprobe: only the output's check needs the source.
-        if (!m_probe.isEmpty())
-            probeSource(task);
-        startEngine(task);
+        else
+            startEngine(task);
     }
     if (m_active == 0 && (m_stopping || m_next >= int(m_tasks.size())))
         finish();
@@ -293,13 +288,10 @@ QProcess *ConversionRun::startProbe(const QString &path, std::function<void(cons
 
 void ConversionRun::probeSource(Task &task)
 {
+    task.phase = AwaitingSource;
     startProbe(task.source, [this, &task](const MediaInfo &info) {
         task.sourceInfo = info;
-        task.sourceKnown = true;
-        if (info.duration > 0)
-            task.duration = info.duration;
-        if (task.phase == AwaitingSource)
-            verifyOutput(task);
+        verifyOutput(task);
     });
 }
 
@@ -355,10 +347,12 @@ void ConversionRun::engineFinished(Task &task, int exitCode, bool crashed)
         return;
     }
     if (!m_probe.isEmpty()) {
-        if (task.sourceKnown)
+        // The engine tells what it read, as ffprobe would; asking ffprobe costs a program start.
+        task.sourceInfo = sourceFromMessages(task.messages);
+        if (task.sourceInfo.readable)
             verifyOutput(task);
         else
-            task.phase = AwaitingSource;
+            probeSource(task);
         return;
     }
     if (!outputProduced(0, task.partial)) {

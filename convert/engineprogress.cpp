@@ -33,6 +33,46 @@ double durationSeconds(const QByteArray &messages)
     return match.hasMatch() ? seconds(match) : -1;
 }
 
+MediaInfo sourceFromMessages(const QByteArray &messages)
+{
+    MediaInfo info;
+    const qsizetype input = messages.indexOf("Input #0");
+    if (input < 0)
+        return info;
+    const qsizetype output = messages.indexOf("\nOutput #0", input);
+    // Streams and the length stand two blanks in; metadata, which anyone can write, deeper.
+    const QString text = QString::fromUtf8(messages.mid(input, output < 0 ? 64 * 1024 : output - input));
+    static const QRegularExpression duration(QStringLiteral("^  Duration: (\\d+):(\\d\\d):(\\d\\d(?:\\.\\d+)?)"),
+                                             QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch length = duration.match(text);
+    if (!length.hasMatch())
+        return info;
+    info.readable = true;
+    info.duration = seconds(length);
+    static const QRegularExpression stream(QStringLiteral("^  Stream #0:\\d+\\S*: (Video|Audio): (\\w+)(.*)$"),
+                                           QRegularExpression::MultilineOption);
+    static const QRegularExpression size(QStringLiteral(", (\\d+)x(\\d+)[ ,]"));
+    static const QRegularExpression rate(QStringLiteral(", (\\d+) Hz,"));
+    QRegularExpressionMatchIterator it = stream.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString rest = match.captured(3);
+        if (match.captured(1) == QLatin1String("Video") && !info.hasVideo
+            && !rest.contains(QLatin1String("(attached pic)"))) {
+            info.hasVideo = true;
+            info.videoCodec = match.captured(2);
+            const QRegularExpressionMatch frame = size.match(rest);
+            if (frame.hasMatch())
+                info.frameSize = QSize(frame.captured(1).toInt(), frame.captured(2).toInt());
+        } else if (match.captured(1) == QLatin1String("Audio") && !info.hasAudio) {
+            info.hasAudio = true;
+            info.audioCodec = match.captured(2);
+            info.sampleRate = rate.match(rest).captured(1).toInt();
+        }
+    }
+    return info;
+}
+
 QString lastErrorLine(const QByteArray &messages)
 {
     QList<QByteArray> lines = messages.right(64 * 1024).split('\n');
