@@ -4,12 +4,12 @@
 #include "app/pathhelpers.h"
 #include "convert/commands.h"
 #include "convert/conversionrun.h"
-#include "convert/shellprocess.h"
 #include "convert/filecopy.h"
 #include "convert/guidance.h"
 #include "convert/jobscript.h"
 #include "convert/outputnaming.h"
 #include "convert/settingscatalogue.h"
+#include "convert/shellprocess.h"
 #include "convert/videoplayer.h"
 #include "engine/deletewrongengine.h"
 #include "engine/enginefolder.h"
@@ -20,7 +20,6 @@
 
 #include <QAudioOutput>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
