@@ -55,6 +55,12 @@ record() {
     echo "${values[*]}" >>"$1"
 }
 col() { awk -v c="$2" '{print $c}' "$1" | median; }
+# ratios A B: each run's time in A over the time of the run beside it in B (runs of the two
+# alternate, so the n-th lines of the files saw the same load); paired A B: their median.
+ratios() { paste -d' ' <(awk '{print $1}' "$1") <(awk '{print $1}' "$2") | awk '{printf "%.4f\n", $1 / $2}'; }
+paired() { ratios "$1" "$2" | median; }
+# spread A B: the smallest and the largest of those ratios.
+spread() { ratios "$1" "$2" | sort -g | sed -n '1p;$p' | xargs printf '%.2f–%.2f'; }
 
 # A working folder as the program expects it: the bundle with an engine, a HOME with a
 # Desktop for the job script, and a stand-in desktop opener first on PATH.
@@ -115,7 +121,7 @@ a200=$(col "$data/analyze.tree200k" 1)
 f200=$(col "$data/find.tree200k" 1)
 a20=$(col "$data/analyze.tree20k" 1)
 f20=$(col "$data/find.tree20k" 1)
-ratio=$(calc "$a200 / $f200")
+ratio=$(calc "$(paired "$data/analyze.tree200k" "$data/find.tree200k")")
 row "ANALYZE, 200,000 files (120,000 media) vs \`find TREE -type f\`" "$a200 ms" "$f200 ms" \
     "$ratio" "$(cpu "$data/analyze.tree200k" "$data/find.tree200k")" "≤ 2.0" "$(verdict "$ratio <= 2.0")"
 ratio=$(calc "$a200 / $a20")
@@ -174,7 +180,7 @@ rm -f "$data/copy.bin" "$data/source.bin"
 for kind in "${kinds[@]}"; do
     ours=$(col "$data/ours.$kind" 1)
     cat_ms=$(col "$data/cat.$kind" 1)
-    ratio=$(calc "$cat_ms / $ours")
+    ratio=$(calc "$(paired "$data/cat.$kind" "$data/ours.$kind")")
     label="source in the page cache"
     [ "$kind" = cold ] && label="caches dropped before each run"
     row "SRCopyFile2, 2 GiB, $label: throughput vs \`cat SRC > DST\`" \
@@ -232,7 +238,7 @@ for ((i = 1; i <= 200; i++)); do printf 'source\n' >"$data/run200/footage/clip$i
 run_bench run200 "1080p/25 120" 1 none "$runs"
 ours=$(col "$data/run200.ours" 1)
 loop=$(col "$data/run200.loop" 1)
-ratio=$(calc "$ours / $loop")
+ratio=$(calc "$(paired "$data/run200.ours" "$data/run200.loop")")
 row "RUN IT NOW, 200 files, one engine at a time, stand-in engine (2000 bytes, exit) vs a loop running the same 200 lines with \`sh -c\`" \
     "$ours ms" "$loop ms" "$ratio" "$(cpu "$data/run200.ours" "$data/run200.loop")" "≤ 1.2" \
     "$(verdict "$ratio <= 1.2")"
@@ -243,8 +249,7 @@ info+=("RUN IT NOW 200: CPU $(col "$data/run200.ours" 2) ms, the program's own $
 rm -rf "$data/run200"
 
 # The speed-up swings with the machine's load more than any other row (each run is 10-15 s
-# of two saturated cores), so this row takes more pairs, at least 15, and the median of each
-# pair's own ratio: a pair sees the same load, the ratio of two medians need not.
+# of two saturated cores): this row takes at least 15 pairs of runs.
 pairs=$((runs > 15 ? runs : 15))
 step "40 files (WAV, DV PAL and DNxHD of 1 s 1080p clips in turn) at 1 and at 2 engines, $pairs pairs of runs"
 make_workdir "$data/mixed" real
@@ -254,14 +259,11 @@ for ((r = 0; r < pairs; r++)); do
     run_once mixed mixed.1 mixed 1 probe
     run_once mixed mixed.2 mixed 2 probe
 done
-# speedups: one engine's time over two engines' time, pair by pair
-paste -d' ' <(awk '{print $1}' "$data/mixed.1") <(awk '{print $1}' "$data/mixed.2") |
-    awk '{printf "%.4f\n", $1 / $2}' >"$data/mixed.speedups"
-speedup=$(median <"$data/mixed.speedups")
-row "40-file mixed batch, outputs checked with ffprobe: 2 engines at once vs 1 (speed-up, median of $pairs pairs)" \
+speedup=$(paired "$data/mixed.1" "$data/mixed.2")
+row "40-file mixed batch, outputs checked with ffprobe: 2 engines at once vs 1 (speed-up)" \
     "$(col "$data/mixed.2" 1) ms" "$(col "$data/mixed.1" 1) ms" "$(calc "$speedup")" \
     "$(cpu "$data/mixed.2" "$data/mixed.1")" "≥ 1.5" "$(verdict "$speedup >= 1.5")"
-info+=("Mixed batch: the pairs' speed-ups spread over $(sort -g "$data/mixed.speedups" | sed -n '1p;$p' | xargs printf '%.2f–%.2f'); the ratio of the two medians is $(calc "$(col "$data/mixed.1" 1) / $(col "$data/mixed.2" 1)")")
+info+=("Mixed batch, $pairs pairs: the speed-ups spread over $(spread "$data/mixed.1" "$data/mixed.2")")
 rm -rf "$data/mixed"
 
 step "DNxHD 1080p/25 120 of a 60-second clip, $runs runs against the same ffmpeg command"
@@ -270,7 +272,7 @@ clip "$data/dnxhd/footage/clip.mov" 60
 run_bench dnxhd "1080p/25 120" 1 probe "$runs"
 ours=$(col "$data/dnxhd.ours" 1)
 hand=$(col "$data/dnxhd.loop" 1)
-ratio=$(calc "$ours / $hand" 3)
+ratio=$(calc "$(paired "$data/dnxhd.ours" "$data/dnxhd.loop")" 3)
 row "DNxHD \"1080p/25 120\" of a 60 s 1080p25 H.264 clip, output checked with ffprobe, vs the same ffmpeg command by hand" \
     "$ours ms" "$hand ms" "$ratio" "$(calc "$(col "$data/dnxhd.ours" 2) / $(col "$data/dnxhd.loop" 2)" 3)" \
     "≤ 1.02" "$(verdict "$ratio <= 1.02")"
@@ -322,7 +324,7 @@ for ((i = 0; i < runs; i++)); do
 done
 ours=$(col "$data/verified" 1)
 cp_ms=$(col "$data/cp" 1)
-ratio=$(calc "$ours / $cp_ms")
+ratio=$(calc "$(paired "$data/verified" "$data/cp")")
 row "Copy-only of 2 GiB, read back and compared by xxHash, vs \`cp SRC DST\`" "$ours ms" "$cp_ms ms" \
     "$ratio" "$(cpu "$data/verified" "$data/cp")" "≤ 2.1" "$(verdict "$ratio <= 2.1")"
 rm -rf "$data/verify"
@@ -337,7 +339,9 @@ echo
 echo "Times: the program's are the wall time of the call alone (click or function call to its" \
     "return, measured inside the process); a baseline's is its process's wall time, start to exit." \
     "Goals are judged on wall time; the CPU ratio (user + system, children included) is less" \
-    "disturbed by other load on the machine. Throughput ratios are program / baseline."
+    "disturbed by other load on the machine. Throughput ratios are program / baseline." \
+    "The runs of a program and its baseline alternate, and a wall ratio is the median of the" \
+    "ratios of the runs side by side, which saw the same load."
 echo
 echo "| Benchmark | Program | Baseline | Ratio (wall) | Ratio (CPU) | Goal | Result |"
 echo "|---|---|---|---|---|---|---|"
