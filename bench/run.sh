@@ -249,8 +249,8 @@ info+=("RUN IT NOW 200: CPU $(col "$data/run200.ours" 2) ms, the program's own $
 rm -rf "$data/run200"
 
 # The speed-up swings with the machine's load more than any other row (each run is 10-15 s
-# of two saturated cores): this row takes at least 15 pairs of runs.
-pairs=$((runs > 15 ? runs : 15))
+# of two saturated cores): this row takes at least 31 pairs of runs.
+pairs=$((runs > 31 ? runs : 31))
 step "40 files (WAV, DV PAL and DNxHD of 1 s 1080p clips in turn) at 1 and at 2 engines, $pairs pairs of runs"
 make_workdir "$data/mixed" real
 clip "$data/mixed/footage/clip01.mov" 1
