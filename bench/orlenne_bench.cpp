@@ -5,7 +5,8 @@
 //   orlenne_bench walk TREE                        ANALYZE's folder scan alone over TREE
 //   orlenne_bench copy SRC DST                     SRCopyFile2(SRC, DST)
 //   orlenne_bench copy-in-kernel SRC DST           the same copy done by copy_file_range
-//   orlenne_bench run SOURCE DEST SETTING N PROBE  RUN IT NOW over every file of SOURCE,
+//   orlenne_bench run SOURCE DEST SETTING N PROBE [stall]
+//                                                  RUN IT NOW over every file of SOURCE,
 //                                                  N engines at once, PROBE probe|none
 //   orlenne_bench faults SOURCE DEST RUNS          runs with a faulty stand-in engine
 //   orlenne_bench time OUT COMMAND ARGS...         a baseline command, its output to OUT
@@ -205,10 +206,11 @@ QString settingArguments(const QString &name, int index)
 
 // RUN IT NOW over every file of source (copies when setting is "copy"), with the engines
 // folder's engine, `engines` at once, and ffprobe checking the outputs when probe is
-// "probe". A progress bar and a label on screen follow the run, as the form's do; a 5 ms
-// timer measures the longest time the event loop was kept from it (stall_ms).
+// "probe". A progress bar and a label on screen follow the run, as the form's do. With
+// watchStalls a 5 ms timer measures the longest time the event loop was kept from it
+// (stall_ms); the timer's own wake-ups cost CPU, so the other runs go without it.
 int run(const QString &source, const QString &destination, const QString &setting, int engines,
-        bool probe)
+        bool probe, bool watchStalls)
 {
     const QFileInfoList entries = QDir(source).entryInfoList(QDir::Files, QDir::Name);
     QList<ConversionJob> jobs;
@@ -248,15 +250,17 @@ int run(const QString &source, const QString &destination, const QString &settin
 
     const Stopwatch watch;
     sinceTick.start();
-    ticker.start(5);
+    if (watchStalls)
+        ticker.start(5);
     conversion.start();
     if (conversion.isRunning())
         loop.exec();
     const QByteArray times = watch.result();
 
     const bool success = conversion.notConverted().isEmpty();
-    std::printf("files=%lld success=%d %s stall_ms=%.1f maxrss_kb=%ld\n", (long long)jobs.size(),
-                success ? 1 : 0, times.constData(), double(stallNs) / 1e6 - 5, maxRssKb());
+    const QByteArray stall = watchStalls ? QByteArray::number(double(stallNs) / 1e6 - 5, 'f', 1) : "-";
+    std::printf("files=%lld success=%d %s stall_ms=%s maxrss_kb=%ld\n", (long long)jobs.size(),
+                success ? 1 : 0, times.constData(), stall.constData(), maxRssKb());
     return success ? 0 : 1;
 }
 
@@ -376,10 +380,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (std::strcmp(mode, "analyze") == 0 && argc == 4)
         return analyze(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    if (std::strcmp(mode, "run") == 0 && argc == 7)
+    if (std::strcmp(mode, "run") == 0 && (argc == 7 || (argc == 8 && std::strcmp(argv[7], "stall") == 0)))
         return run(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                    QString::fromLocal8Bit(argv[4]), std::atoi(argv[5]),
-                   std::strcmp(argv[6], "probe") == 0);
+                   std::strcmp(argv[6], "probe") == 0, argc == 8);
     if (std::strcmp(mode, "faults") == 0 && argc == 5)
         return faults(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                       std::atoi(argv[4]));

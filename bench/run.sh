@@ -196,11 +196,12 @@ info+=("Proposed SRCopyFile2 with copy_file_range (bench prototype, warm): $(cal
 [ $can_drop = yes ] || info+=("caches could not be dropped: the cold rows are missing")
 
 # --- RUN IT NOW ----------------------------------------------------------------------------
-# run_bench NAME SETTING ENGINES PROBE RUNS: the program's run over the files already in
-# NAME/footage, and a loop that runs the command lines it wrote to its job script one after
-# the other with `sh -c`, interleaved.
+# run_bench NAME SETTING ENGINES PROBE RUNS [stall]: the program's run over the files already
+# in NAME/footage, and a loop that runs the command lines it wrote to its job script one after
+# the other with `sh -c`, interleaved. With "stall" the program's runs also time the longest
+# stall of the event loop (into NAME.stall).
 run_bench() {
-    local name=$1 setting=$2 engines=$3 probe=$4 dir="$data/$1" line
+    local name=$1 setting=$2 engines=$3 probe=$4 stall=${6:-} dir="$data/$1" line
     line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "$setting" "$engines" "$probe")
     [ "$(field success "$line")" = 1 ] || fail "$name: the run did not succeed: $line"
     # The job script: a header line, then each command and the report, each with a BOM.
@@ -211,10 +212,10 @@ run_bench() {
         mkdir -p "$dir/out/footage"
         record "$data/$name.loop" "$(in_workdir "$dir" "$bench" time /dev/null sh "$dir/loop.sh")"
         rm -rf "$dir/out/footage"
-        line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "$setting" "$engines" "$probe")
+        line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "$setting" "$engines" "$probe" $stall)
         [ "$(field success "$line")" = 1 ] || fail "$name: the run did not succeed: $line"
         record "$data/$name.ours" "$line"
-        field stall_ms "$line" >>"$data/$name.stall"
+        [ -z "$stall" ] || field stall_ms "$line" >>"$data/$name.stall"
     done
 }
 # run_once FOLDER RESULT SETTING ENGINES PROBE: one run of the program alone.
@@ -235,7 +236,7 @@ clip() {
 step "RUN IT NOW, 200 files through a stand-in engine, $runs runs against a loop of sh -c"
 make_workdir "$data/run200" stand-in
 for ((i = 1; i <= 200; i++)); do printf 'source\n' >"$data/run200/footage/clip$i.mov"; done
-run_bench run200 "1080p/25 120" 1 none "$runs"
+run_bench run200 "1080p/25 120" 1 none "$runs" stall
 ours=$(col "$data/run200.ours" 1)
 loop=$(col "$data/run200.loop" 1)
 ratio=$(calc "$(paired "$data/run200.ours" "$data/run200.loop")")
