@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <xxhash.h>
 
+#include <atomic>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -41,6 +43,36 @@ QByteArray fileHash(const QString &path, CopyControl *control)
     XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
     return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest)
         .toHex();
+}
+
+QByteArray copyAndVerify(const QString &source, const QString &target, CopyControl &control,
+                         QString *reason)
+{
+    // The source's hash overlaps the kernel's copy instead of following it; where no thread
+    // can be had it runs at get(), after the copy. `abandon` ends it once the copy has
+    // failed or stopped.
+    std::atomic<bool> abandon{false};
+    CopyControl sourceControl{&abandon, control.copied, {}};
+    std::future<QByteArray> sourceHash = std::async(
+        std::launch::async | std::launch::deferred, [&] { return fileHash(source, &sourceControl); });
+    QString why;
+    QByteArray copied;
+    if (!copyFile(source, target, false, &control)) {
+        why = QLatin1String("copy failed: ") + control.error;
+    } else {
+        copied = fileHash(target, &control);
+        if (copied.isEmpty())
+            why = QLatin1String("copy failed: ") + control.error;
+    }
+    abandon = copied.isEmpty();
+    const QByteArray original = sourceHash.get();
+    if (why.isEmpty() && original.isEmpty())
+        why = QLatin1String("copy failed: ") + sourceControl.error;
+    else if (why.isEmpty() && original != copied)
+        why = QStringLiteral("the copy differs from its source");
+    if (reason)
+        *reason = why;
+    return why.isEmpty() ? original : QByteArray();
 }
 
 bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArray>> &files,

@@ -13,6 +13,13 @@ struct CopyControl;
 // or the control's cancel is set. Bytes read are added to the control's count.
 QByteArray fileHash(const QString &path, CopyControl *control = nullptr);
 
+// Copies source to target (copyFile) while a second thread hashes the source, then reads the
+// copy back. Returns the hash the two share; empty when the copy failed, was cancelled or its
+// bytes differ from the source's, with `reason` saying which ("copy failed: ...", "the copy
+// differs from its source"). A failed or cancelled copy may leave target behind.
+QByteArray copyAndVerify(const QString &source, const QString &target, CopyControl &control,
+                         QString *reason);
+
 inline const QString ChecksumFileName = QStringLiteral("checksums.xxh128");
 
 // Adds lines for the files (paths relative to folder, with their hashes) to folder's

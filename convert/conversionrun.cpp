@@ -24,7 +24,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <future>
 
 namespace {
 
@@ -403,33 +402,8 @@ void ConversionRun::startCopy(Task &task)
     Task *target = &task;
     m_copies.start([this, state, source, partial, output, target] {
         CopyControl control{&state->cancel, &state->done, {}};
-        // The source is hashed on a second thread while the kernel copies it, so that the
-        // two reads overlap. `abandon` ends that hash once the copy has failed or stopped.
-        std::atomic<bool> abandon{false};
-        CopyControl sourceControl{&abandon, &state->done, {}};
-        std::future<QByteArray> sourceHash =
-            std::async(std::launch::async | std::launch::deferred,
-                       [&] { return fileHash(source, &sourceControl); });
         QString reason;
-        QByteArray hash;
-        if (!copyFile(source, partial, false, &control)) {
-            abandon = true;
-            reason = QLatin1String("copy failed: ") + control.error;
-            sourceHash.wait();
-        } else {
-            // Read back: only a copy whose bytes hash like the source's counts.
-            const QByteArray copied = fileHash(partial, &control);
-            abandon = copied.isEmpty();
-            const QByteArray original = sourceHash.get();
-            if (copied.isEmpty())
-                reason = QLatin1String("copy failed: ") + control.error;
-            else if (original.isEmpty())
-                reason = QLatin1String("copy failed: ") + sourceControl.error;
-            else if (original != copied)
-                reason = QStringLiteral("the copy differs from its source");
-            else
-                hash = original;
-        }
+        const QByteArray hash = copyAndVerify(source, partial, control, &reason);
         if (reason.isEmpty() && !state->cancel) {
             copyFileTimes(source, partial);
             renameOver(partial, output, &reason);

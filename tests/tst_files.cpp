@@ -101,6 +101,37 @@ private slots:
         QCOMPARE(copied.load(), received.size());
     }
 
+    // A copy counts only when its bytes read back like the source's; /dev/null takes every
+    // byte and gives none back.
+    void copyAndVerifySaysWhyACopyDoesNotCount_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("copied") << "clip" << "copy" << false << "";
+        QTest::newRow("missing source") << "missing" << "copy" << false << "copy failed: No such file or directory";
+        QTest::newRow("bytes lost") << "clip" << "/dev/null" << false << "the copy differs from its source";
+        QTest::newRow("cancelled") << "clip" << "copy" << true << "copy failed: ";
+    }
+
+    void copyAndVerifySaysWhyACopyDoesNotCount()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, reason);
+        Sandbox sandbox;
+        QVERIFY(writeFile("clip", pattern(3 << 20)));
+        const std::atomic<bool> cancel = cancelled;
+        CopyControl control{&cancel, nullptr, {}};
+        QString why;
+        const QByteArray hash = copyAndVerify(from, to, control, &why);
+        QCOMPARE(why, reason);
+        QCOMPARE(hash, reason.isEmpty() ? fileHash("clip") : QByteArray());
+        QVERIFY(!reason.isEmpty() || readFile("copy") == pattern(3 << 20));
+    }
+
     // Only a complete installation replaces the engine: in one step, with mode 0755.
     void engineInstallIsAllOrNothing()
     {
