@@ -1,5 +1,5 @@
-#include "app/mainwindow.h"
-#include "app/tracing.h"
+#include "ui/mainwindow/mainwindow.h"
+#include "core/base/tracing.h"
 
 #include <QApplication>
 #include <QDir>

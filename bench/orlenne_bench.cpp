@@ -15,16 +15,16 @@
 // (from the click, or the function call, to its return), and maxrss_kb, the process's
 // peak resident memory.
 
-#include "app/mainwindow.h"
-#include "app/modal.h"
-#include "app/pathhelpers.h"
-#include "app/sourcescan.h"
-#include "convert/conversionrun.h"
-#include "convert/eksform.h"
-#include "convert/filecopy.h"
-#include "convert/jobscript.h"
-#include "convert/settingscatalogue.h"
-#include "engine/enginefolder.h"
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/common/modal.h"
+#include "core/base/pathhelpers.h"
+#include "core/scan/sourcescan.h"
+#include "core/run/conversionrun.h"
+#include "ui/form/eksform.h"
+#include "core/files/filecopy.h"
+#include "core/run/runfiles.h"
+#include "core/media/settingscatalogue.h"
+#include "core/engines/enginefolder.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // libFuzzer target for the path helpers, the shell quoting and the output naming. The first
 // byte picks the unit, the rest is its input; a broken rule aborts with the input shown.
 
-#include "app/pathhelpers.h"
-#include "convert/commands.h"
-#include "convert/outputnaming.h"
+#include "core/base/pathhelpers.h"
+#include "core/shell/commands.h"
+#include "core/jobs/outputpath.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,0 +1,180 @@
+#include "core/media/engineprogress.h"
+#include "core/media/guidance.h"
+#include "core/media/mediaprobe.h"
+#include "core/media/settingscatalogue.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace Settings;
+
+Q_DECLARE_METATYPE(MediaInfo)
+
+namespace {
+MediaInfo media(const QString &video, QSize size, const QString &audio, int rate, double duration)
+{
+    return {true, duration, !video.isEmpty(), !audio.isEmpty(), video, size, audio, rate, {}};
+}
+
+// The widgets of other settings must never leak into the chosen one.
+QString argumentsOf(const QString &name, const QString &label = "1080p/25 120", bool rewrap = false)
+{
+    return argumentsFor({name, label, QStringLiteral("24"), QStringLiteral("96000"), rewrap});
+}
+} // namespace
+
+class TestCatalogue final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Each label reads lines, scan letter, "/", frame rate, blank, bit rate in Mbit/s.
+    void everyDnxhdLabelAsksForItsLinesRateAndBitRate()
+    {
+        const QStringList labels = dnxhdLabels();
+        QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), 25);
+        const QRegularExpression label(QStringLiteral("^(1080|720)[pi]?/([0-9.]+) ([0-9]+)$"));
+        const QRegularExpression asked(
+            QStringLiteral("^-vcodec dnxhd .*-s (\\S+) -b (\\S+)M -r (\\S+) -acodec pcm_s16le -ar 48000 $"));
+        for (const QString &text : labels) {
+            const QRegularExpressionMatch parts = label.match(text);
+            const QString arguments = argumentsOf(Dnxhd, text);
+            const QRegularExpressionMatch asks = asked.match(arguments);
+            QVERIFY2(parts.hasMatch() && asks.hasMatch(), qPrintable(text));
+            const QSize frame = parts.captured(1) == "1080" ? QSize(1920, 1080) : QSize(1280, 720);
+            const QString size = QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height());
+            // 185M at 1280x720 is no DNxHD profile; the engine only takes 180M there.
+            const QString rate = text == "720/50 185" ? "180" : parts.captured(3);
+            QCOMPARE(asks.capturedTexts().mid(1), QStringList({size, rate, parts.captured(2)}));
+            QCOMPARE(QString::fromStdString(dnxhdTable().at(text.toStdString())), arguments);
+            QVERIFY(demandOf(arguments).videoCodec == "dnxhd" && demandOf(arguments).frameSize == frame);
+        }
+    }
+
+    void argumentsFollowTheSettingsPrecedence()
+    {
+        QCOMPARE(argumentsOf(Dnxhd, "1080p/25 120", true), Rewrap);
+        QCOMPARE(argumentsOf(Wav), "-acodec pcm_s24le -vn -ar 96000");
+        QCOMPARE(argumentsOf("*MYPRESET*-vcodec mpeg4 -b 5M*mp4"), "-vcodec mpeg4 -b 5M");
+        QCOMPARE(argumentsOf("*X"), ""); // a preset cut short
+        QCOMPARE(argumentsOf(CopyOnly), CopyOnly);
+        // The output extension is a preset's fourth field, otherwise MOV.
+        QCOMPARE(outputExtension("/m/a*b/c.mov|*P*-x*MP4|"), "MP4|"); // a "*" in the path is no marker
+        QCOMPARE(outputExtension("/m/a*b*c*d/c.mov|720x576 DV PAL|"), "MOV");
+        QCOMPARE(outputExtension("/m/c.mov|*P*-x|"), "MOV");
+    }
+
+    // Why an output is refused for a setting's arguments and its source (empty: accepted).
+    void outputsAreCheckedAgainstWhatTheSettingDemands_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<MediaInfo>("source");
+        QTest::addColumn<MediaInfo>("output");
+        QTest::addColumn<QString>("reason");
+        const QString dnx = argumentsOf(Dnxhd), h264 = argumentsOf(H264), wav = argumentsOf(Wav);
+        const QString any = "-b 5M"; // a preset's
+        const MediaInfo hd = media("h264", {1920, 1080}, "aac", 48000, 100);
+        const MediaInfo dnxhd = media("dnxhd", {1920, 1080}, "pcm_s16le", 48000, 100);
+        const MediaInfo odd = media("h264", {1919, 1081}, "aac", 48000, 100);
+        const MediaInfo silent = media("h264", {1920, 1080}, "", 0, 100);
+        const MediaInfo sound = media("", {}, "aac", 48000, 100);
+        const auto lasting = [](MediaInfo info, double duration) { info.duration = duration; return info; };
+        QTest::newRow("good DNxHD") << dnx << hd << dnxhd << "";
+        QTest::newRow("wrong codec") << dnx << hd << hd << "the output's video is h264, not dnxhd";
+        QTest::newRow("wrong size") << dnx << hd << media("dnxhd", {1280, 720}, "pcm_s16le", 48000, 100)
+                                    << "the output's picture is 1280x720, not 1920x1080";
+        QTest::newRow("H.264 made even") << h264 << odd << media("h264", {1918, 1080}, "aac", 48000, 100)
+                                         << "";
+        QTest::newRow("H.264 left odd") << h264 << odd << odd
+                                        << "the output's picture is 1919x1081, not 1918x1080";
+        QTest::newRow("video missing") << any << hd << sound << "the output has no video";
+        QTest::newRow("audio missing") << any << hd << silent << "the output has no audio";
+        QTest::newRow("-an leaves audio out") << "-vcodec mpeg4 -an" << hd << silent << "";
+        QTest::newRow("-vn, video kept") << "-vn" << hd << hd
+                                         << "the output has video, which the setting leaves out";
+        QTest::newRow("look-alikes") << "-annotate -map 0:vn" << hd << sound << "the output has no video";
+        QTest::newRow("a preset like DNxHD") << "-vcodec dnxhd -s 1280x720" << hd << hd << "";
+        QTest::newRow("WAV, wrong depth") << wav << hd << media("", {}, "pcm_s16le", 96000, 100)
+                                          << "the output's audio is pcm_s16le, not pcm_s24le";
+        QTest::newRow("WAV, wrong rate") << wav << hd << media("", {}, "pcm_s24le", 44100, 100)
+                                         << "the output's audio runs at 44100 Hz, not 96000 Hz";
+        QTest::newRow("1 % short") << any << hd << lasting(hd, 99) << "";
+        QTest::newRow("more than 1 % short") << any << hd << lasting(hd, 98.9)
+                                             << "output is 98.9 s, source 100.0 s";
+        QTest::newRow("half a second long") << any << lasting(hd, 10) << lasting(hd, 10.5) << "";
+        QTest::newRow("more than half a second long")
+            << any << lasting(hd, 10) << lasting(hd, 10.6) << "output is 10.6 s, source 10.0 s";
+    }
+
+    void outputsAreCheckedAgainstWhatTheSettingDemands()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(MediaInfo, source);
+        QFETCH(MediaInfo, output);
+        QFETCH(QString, reason);
+        QCOMPARE(checkOutput(demandOf(arguments), source, output), reason);
+    }
+
+    // Messages as far as they have arrived; the last line may be cut anywhere.
+    void engineMessagesGiveProgressLengthAndReason_data()
+    {
+        QTest::addColumn<QByteArray>("messages");
+        QTest::addColumn<double>("progress");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("source"); // what the engine said of its input
+        QTest::newRow("the input, then progress")
+            << QByteArray("Input #0, mov, from 'a.mov':\n  Metadata:\n    title : x\n          : Stream #0:0: Audio: mp3, 8000 Hz,"
+                          " x\n  Duration: 00:01:30.00, start: 0\n  Stream #0:0[0x1]: Video: mjpeg, yuvj420p, 600x600,"
+                          " 90k tbn (attached pic)\n  Stream #0:1(eng): Video: h264 (High), yuv420p(tv), 721x405 [SAR 1:1],"
+                          " 25 fps\n  Stream #0:2: Audio: aac (LC), 44100 Hz, stereo\nOutput #0, mov\n  Stream #0:0: "
+                          "Video: dnxhd, 1920x1080,\nframe=1 time=00:00:45.00 q=1\r")
+            << 45.0 << 90.0 << "Stream #0:0: Video: dnxhd, 1920x1080," << "90 s, h264 721x405, aac 44100 Hz";
+        QTest::newRow("length, then progress")
+            << QByteArray("  Duration: 01:02:03.50, start: 0.0\nframe=1 time=00:01:02.25 bitrate=1k\r")
+            << 62.25 << 3723.5 << "Duration: 01:02:03.50, start: 0.0" << "";
+        QTest::newRow("last one cut off") << QByteArray("time=00:00:04.00 x\rframe=9 time=00:00:12.3")
+                                          << 4.0 << -1.0 << "" << "";
+        QTest::newRow("typical failure")
+            << QByteArray("Input #0\n[libx264 @ 0x5] width not divisible by 2\nConversion failed!\n")
+            << -1.0 << -1.0 << "[libx264 @ 0x5] width not divisible by 2" << "";
+        QTest::newRow("progress after the error")
+            << QByteArray("Error while decoding\nframe=  10 size=  1kB time=00:00:01.00 speed=1x    \n")
+            << 1.0 << -1.0 << "Error while decoding" << "";
+    }
+
+    void engineMessagesGiveProgressLengthAndReason()
+    {
+        QFETCH(QByteArray, messages);
+        QFETCH(double, progress);
+        QFETCH(double, duration);
+        QFETCH(QString, reason);
+        QCOMPARE(progressSeconds(messages), progress);
+        QCOMPARE(durationSeconds(messages), duration);
+        QCOMPARE(lastErrorLine(messages), reason);
+        QFETCH(QString, source);
+        const MediaInfo input = sourceFromMessages(messages);
+        QCOMPARE(input.readable ? QStringLiteral("%1 s, %2 %3x%4, %5 %6 Hz").arg(input.duration).arg(input.videoCodec)
+                                      .arg(input.frameSize.width()).arg(input.frameSize.height())
+                                      .arg(input.audioCodec).arg(input.sampleRate)
+                                : QString(),
+                 source);
+    }
+
+    void everyGuidanceKeyAnswersInAnyCase()
+    {
+        for (const QString &key : guidanceKeys()) {
+            const Guidance lower = guidanceFor(key), upper = guidanceFor(key.toUpper());
+            QVERIFY2(lower.found && !lower.text.trimmed().isEmpty(), qPrintable(key));
+            QVERIFY(upper.found && upper.text == lower.text && upper.audioCombos == lower.audioCombos);
+            QCOMPARE(lower.rewrapBox, key == "mts");
+        }
+        QVERIFY(!guidanceFor("wv").found && !guidanceFor(".mov").found && !guidanceFor("").found);
+        // The stored table holds "mp2" twice: the later row's text stays, with the audio combos.
+        QCOMPARE(guidanceFor("mp2").text, "MP2 Lossy Audio Codec.Convert to WAV for editing!");
+        QVERIFY(guidanceFor("mp2").audioCombos && guidanceFor("aiff").text == guidanceFor("aif").text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCatalogue)
+#include "tst_catalogue.moc"

@@ -1,0 +1,239 @@
+#include "core/files/checksums.h"
+#include "core/files/filecopy.h"
+#include "core/run/runfiles.h"
+#include "core/engines/deletewrongengine.h"
+#include "core/engines/engineinstaller.h"
+#include "core/presets/presetfile.h"
+#include "core/base/workingfolder.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtTest>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+QByteArray pattern(int size)
+{
+    return QByteArray("Every byte of 41 counts, at odd offsets.\n").repeated(size / 41 + 1).left(size);
+}
+
+QStringList everything(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+} // namespace
+
+// Every test runs in a Sandbox: its own working folder, HOME and engines folder.
+class TestFiles final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // "clip" and "empty" are sources; "old" holds a longer file, "link" and "hard" name "clip",
+    // "keep" holds its own text.
+    void copiesExactlyOrCreatesAndEmptiesNothing_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("empty") << "empty" << "copy" << true;
+        QTest::newRow("longer destination is cut") << "clip" << "old" << true;
+        QTest::newRow("same file, symbolic link") << "clip" << "link" << true;
+        QTest::newRow("same file, hard link") << "clip" << "hard" << true;
+        QTest::newRow("missing source") << "missing" << "keep" << false;
+        QTest::newRow("destination folder missing") << "clip" << "no/such/copy" << false;
+        QTest::newRow("full device") << "clip" << "/dev/full" << false;
+    }
+
+    void copiesExactlyOrCreatesAndEmptiesNothing()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, copied);
+        Sandbox sandbox;
+        QVERIFY(writeFile("clip", pattern(40000)) && writeFile("old", QByteArray(50000, 'x')));
+        QVERIFY(writeFile("empty", {}) && writeFile("keep", "keep"));
+        QVERIFY(QFile::link("clip", "link") && ::link("clip", "hard") == 0);
+        const QStringList before = everything(".");
+        CopyControl control;
+        QCOMPARE(copyFile(from, to, false, &control), copied);
+        QVERIFY2(copied || !control.error.isEmpty(), "the copy tells why it failed");
+        QStringList after = everything(".");
+        QCOMPARE(after.removeOne("copy"), to == "copy"); // the one new name, made by the copy to it
+        QCOMPARE(after, before);
+        QVERIFY(readFile("clip") == pattern(40000) && readFile("keep") == "keep");
+        QVERIFY(QFileInfo("link").isSymLink() && (!copied || readFile(to) == readFile(from)));
+    }
+
+    // Into a pipe the kernel cannot copy: the buffered loop works, and a copy that the reader
+    // cancels at its first bytes cannot have finished, since the pipe only empties as it reads.
+    void copiesThroughItsBufferUntilCancelled_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("one buffer") << 16000 << false;
+        QTest::newRow("one buffer and a byte") << 16001 << false;
+        QTest::newRow("cancelled") << (1 << 20) << true;
+    }
+
+    void copiesThroughItsBufferUntilCancelled()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, cancelled);
+        Sandbox sandbox;
+        QVERIFY(writeFile("source", pattern(size)) && mkfifo("pipe", 0600) == 0);
+        std::atomic<bool> cancel = false;
+        std::atomic<qint64> copied = 0;
+        CopyControl control{&cancel, &copied, {}};
+        QByteArray received;
+        std::thread reader([&] {
+            QFile pipe("pipe");
+            pipe.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+            for (QByteArray got; !(got = pipe.read(4096)).isEmpty(); received += got)
+                cancel = cancelled;
+        });
+        const bool complete = copyFile("source", "pipe", false, &control);
+        reader.join();
+        QCOMPARE(complete, !cancelled);
+        QVERIFY(received == pattern(cancelled ? received.size() : size) && received.size() < (1 << 20));
+        QCOMPARE(copied.load(), received.size());
+    }
+
+    // A copy counts only when its bytes read back like the source's; /dev/null takes every
+    // byte and gives none back.
+    void copyAndVerifySaysWhyACopyDoesNotCount_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("copied") << "clip" << "copy" << false << "";
+        QTest::newRow("missing source") << "missing" << "copy" << false << "copy failed: No such file or directory";
+        QTest::newRow("bytes lost") << "clip" << "/dev/null" << false << "the copy differs from its source";
+        QTest::newRow("cancelled") << "clip" << "copy" << true << "copy failed: ";
+    }
+
+    void copyAndVerifySaysWhyACopyDoesNotCount()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, reason);
+        Sandbox sandbox;
+        QVERIFY(writeFile("clip", pattern(3 << 20)));
+        const std::atomic<bool> cancel = cancelled;
+        CopyControl control{&cancel, nullptr, {}};
+        QString why;
+        const QByteArray hash = copyAndVerify(from, to, control, &why);
+        QCOMPARE(why, reason);
+        QCOMPARE(hash, reason.isEmpty() ? fileHash("clip") : QByteArray());
+        QVERIFY(!reason.isEmpty() || readFile("copy") == pattern(3 << 20));
+    }
+
+    // Only a complete installation replaces the engine: in one step, with mode 0755.
+    void engineInstallIsAllOrNothing()
+    {
+        Sandbox sandbox;
+        const QString target = sandbox.engines() + "/ffmpeg";
+        QVERIFY(writeFile(target, "old engine"));
+        QVERIFY(::link(QFile::encodeName(target).constData(), "old") == 0); // the old engine's own file
+        {
+            EngineInstaller abandoned(target), failed(target), unopened(target);
+            QVERIFY(abandoned.open() && abandoned.write("half an engine"));
+            QVERIFY(failed.open() && !failed.copyFrom("missing") && !failed.commit() && !unopened.commit());
+        }
+        QCOMPARE(everything(sandbox.engines()), QStringList{"ffmpeg"});
+        EngineInstaller installer(target);
+        QVERIFY(installer.open() && installer.write("new ") && installer.write("engine"));
+        QCOMPARE(readFile(target), QByteArray("old engine"));
+        QVERIFY(installer.commit());
+        QCOMPARE(readFile(target), QByteArray("new engine"));
+        QCOMPARE(readFile("old"), QByteArray("old engine")); // never written: the name moved
+        QCOMPARE(everything(sandbox.engines()), QStringList{"ffmpeg"});
+        struct stat installed {};
+        QVERIFY(stat(QFile::encodeName(target).constData(), &installed) == 0);
+        QCOMPARE(installed.st_mode & 07777, 0755u);
+    }
+
+    void engineCleanupKeepsLargeFilesAndPrograms()
+    {
+        Sandbox sandbox;
+        const QString engines = sandbox.engines() + '/';
+        QVERIFY(writeFile(engines + "notes.txt", QByteArray(2999999, '\0')));
+        QVERIFY(writeFile(engines + "ffmpeg", QByteArray(3000000, '\0')));
+        QVERIFY(writeFile(engines + "elf", "\x7F" "ELF") && writeFile(engines + "script", "#!/bin/sh\n"));
+        QVERIFY(writeFile(engines + ".DS_Store", "tiny")); // hidden: not looked at
+        // Links to a large file and a small one beside the engines folder, and to nothing.
+        QVERIFY(writeFile("large", QByteArray(3000000, '\0')) && writeFile("small", "text"));
+        for (const char *target : {"large", "small", "gone"})
+            QVERIFY(QFile::link(sandbox.path() + '/' + target, engines + "to-" + target));
+        deletewrongengine().procesiraj();
+        QCOMPARE(everything(engines), QStringList({".DS_Store", "elf", "ffmpeg", "script", "to-large"}));
+        QVERIFY(QFile::exists("small")); // a link's target stays
+    }
+
+    void jobScriptMarksEveryEntryAndNeedsTheDesktop()
+    {
+        Sandbox sandbox;
+        QCOMPARE(jobScriptPath(), sandbox.jobScript());
+        logthis3("old run");
+        deletejobfile();
+        for (const QString &entry : {QStringLiteral("ffmpeg -i /a.mov"), QString(), QStringLiteral("/日本")})
+            logthis3(entry);
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QCOMPARE(readFile(sandbox.jobScript()), "# Start of the file:\n" + bom + "ffmpeg -i /a.mov\n" + bom
+                                                    + "\n" + bom + QStringLiteral("/日本\n").toUtf8());
+        // The batch file holds one command a line: a line break in a name would split one in two.
+        QVERIFY(writeBatchFile({"ffmpeg -i \"/a b.mov\"", "ffmpeg -i \"/x\nrm -rf ~ #.mov\""}));
+        QCOMPARE(readFile(batchFilePath()), QByteArray("ffmpeg -i \"/a b.mov\"\n"));
+
+        QVERIFY(QDir(sandbox.home() + "/Desktop").removeRecursively());
+        logthis3("lost entry");
+        QVERIFY(!writeBatchFile({"lost command"}));
+        startEngineLog();
+        QCOMPARE(everything(sandbox.home()), QStringList());
+    }
+
+    // Latin-1 lines; a final line feed gives one more, empty, line.
+    void presetsAreAppendedAndLoadedBack()
+    {
+        Sandbox sandbox;
+        QCOMPARE(presetsFilePath(), sandbox.bundle() + "/presets.txt");
+        QCOMPARE(loadpresets(), QStringList());
+        savepreset("***"); // the first preset makes the file
+        savepreset(QStringLiteral("*É*-b 36M*MOV").toLatin1().toStdString());
+        QCOMPARE(readFile(presetsFilePath()), QByteArray("***\n*\xC9*-b 36M*MOV\n"));
+        QCOMPARE(loadpresets(), QStringList({"***", "*É*-b 36M*MOV", ""}));
+        QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\n*B*-vn*wav"));
+        QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
+    }
+
+    void checksumsAreAcceptedByXxhsum()
+    {
+        Sandbox sandbox;
+        const QStringList names{"a.mov", "big.mov", " blanks at both ends.mov ", "x\\y $z.mov", "日/本.mov"};
+        QList<QPair<QString, QByteArray>> files;
+        for (const QString &name : names) {
+            // The big one is read in two buffers.
+            QVERIFY(touchFile("out/" + name, name == "big.mov" ? pattern((1 << 20) + 1) : name.toUtf8()));
+            files.append({name, fileHash("out/" + name)});
+        }
+        files.append({"line\nbreak.mov", QByteArray(32, '0')}); // cannot stand on a line: left out
+        QString error;
+        QVERIFY(recordChecksums("out", files, &error));
+        // A file copied again keeps one line: its new hash.
+        QVERIFY(writeFile("out/a.mov", "copied again"));
+        QVERIFY(recordChecksums("out", {{"a.mov", fileHash("out/a.mov")}}, &error));
+        QCOMPARE(readFile("out/" + ChecksumFileName).count('\n'), names.size());
+        int status = -1;
+        QVERIFY(QDir::setCurrent("out"));
+        QCOMPARE(runProgram("xxhsum", {"-c", ChecksumFileName}, &status).count(": OK\n"), names.size());
+        QCOMPARE(status, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFiles)
+#include "tst_files.moc"

@@ -1,0 +1,261 @@
+#include "core/files/checksums.h"
+#include "core/run/conversionrun.h"
+#include "core/media/settingscatalogue.h"
+#include "testsupport.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+namespace {
+const QString DvPal = QStringLiteral(
+    " -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo -acodec pcm_s16le -ac 2 -ar 48000 ");
+using Outcome = ConversionRun::Outcome;
+
+// Sources in "footage" converted into "out" by a stand-in engine. The engine records its
+// arguments, then runs the shell text "<source>.sh" when the test wrote one ("$last" is the
+// file it must write), else writes 3000 bytes.
+struct Fixture
+{
+    Sandbox sandbox;
+    QString source = sandbox.path() + QLatin1String("/footage");
+    QString destination = sandbox.path() + QLatin1String("/out");
+    QString record = sandbox.path() + QLatin1String("/calls");
+    QList<ConversionJob> jobs;
+    std::unique_ptr<ConversionRun> run;
+
+    Fixture()
+    {
+        QDir().mkpath(source);
+        QDir().mkpath(destination);
+        writeRecordingProgram(sandbox.engines() + QLatin1String("/ffmpeg"), record,
+                              "[ -f \"$2.sh\" ] && . \"$2.sh\"\nhead -c 3000 /dev/zero > \"$last\"");
+    }
+    // A source named name whose engine runs does (empty: the default).
+    void add(const QString &name, const QByteArray &does = {}, const QString &arguments = DvPal)
+    {
+        const QString path = source + QLatin1Char('/') + name;
+        writeFile(path, "source " + name.toUtf8());
+        if (!does.isEmpty())
+            writeFile(path + QLatin1String(".sh"), does);
+        jobs.append({path.mid(1), arguments, QStringLiteral("MOV"), arguments.isEmpty()});
+    }
+    QString output(const QString &name) const
+    {
+        return destination + QLatin1String("/footage/") + name;
+    }
+    ConversionRun &start(int engines = 1, const QString &probe = {})
+    {
+        run = std::make_unique<ConversionRun>(jobs, QStringList{"file://" + source}, destination,
+                                              sandbox.engines() + QLatin1String("/ffmpeg"));
+        run->setEnginesAtOnce(engines);
+        run->setProbe(probe);
+        run->start();
+        return *run;
+    }
+    bool finish(int ms = 30000)
+    {
+        QSignalSpy done(run.get(), &ConversionRun::finished);
+        return !run->isRunning() || done.wait(ms);
+    }
+    QList<Outcome> outcomes() const
+    {
+        QList<Outcome> list;
+        for (const ConversionRun::Result &result : run->results())
+            list.append(result.outcome);
+        return list;
+    }
+    QStringList written() const { return filesBelow(destination); }
+};
+
+bool processAlive(const QString &pidFile)
+{
+    const int pid = readFile(pidFile).trimmed().toInt();
+    return pid > 0 && ::kill(pid, 0) == 0;
+}
+} // namespace
+
+class RunTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void engineFaultsCostOnlyTheirFileAndSayWhy_data()
+    {
+        QTest::addColumn<QByteArray>("does");
+        QTest::addColumn<QString>("reason");
+        const QString tooSmall = QStringLiteral("the engine wrote less than 2000 bytes");
+        QTest::newRow("error exit") << QByteArray("echo Unknown encoder x >&2; echo Conversion failed! >&2; exit 1")
+                                    << "Unknown encoder x (the engine ended with status 1)";
+        QTest::newRow("killed mid-write") << QByteArray("head -c 9000 /dev/zero > \"$last\"; kill -KILL $$")
+                                          << "Killed (the engine ended by signal 9)";
+        QTest::newRow("clean exit, nothing written") << QByteArray("exit 0") << tooSmall;
+        QTest::newRow("clean exit, 1999 bytes") << QByteArray("head -c 1999 /dev/zero > \"$last\"; exit 0") << tooSmall;
+    }
+    void engineFaultsCostOnlyTheirFileAndSayWhy()
+    {
+        QFETCH(QByteArray, does);
+        QFETCH(QString, reason);
+        Fixture f;
+        f.add(QStringLiteral("a.mov"), does);
+        f.add(QStringLiteral("b.mov"));
+        QVERIFY(QDir().mkpath(f.destination + QLatin1String("/footage")));
+        QVERIFY(writeFile(f.output("a.MOV"), "earlier output"));
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Converted}));
+        QCOMPARE(f.run->results().first().reason, reason);
+        QCOMPARE(f.run->report(), reportText({f.output("a.MOV")}));
+        QVERIFY(f.run->reportDetails().contains(reason));
+        // The earlier output survives byte for byte; nothing half-written is left.
+        QCOMPARE(readFile(f.output("a.MOV")), QByteArray("earlier output"));
+        QCOMPARE(f.written(), QStringList({"footage/a.MOV", "footage/b.MOV"}));
+    }
+
+    void jobScriptAndReportKeepJobOrderWhateverFinishesFirst()
+    {
+        Fixture f;
+        f.add(QStringLiteral("a.mov"), "sleep 0.6; exit 1");
+        f.add(QStringLiteral("b.mov"));
+        f.add(QStringLiteral("c.avi"), {}, {}); // copies, in the same queue
+        f.add(QStringLiteral("c.mov"));
+        f.add(QStringLiteral("gone.avi"), {}, {});
+        QVERIFY(QFile::remove(f.source + "/gone.avi"));
+        f.start(2);
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Converted, Outcome::Converted,
+                                               Outcome::Converted, Outcome::Failed}));
+        QCOMPARE(f.run->results().last().reason, QStringLiteral("copy failed: No such file or directory"));
+        const QStringList lines = jobScriptLines(f.sandbox);
+        QCOMPARE(lines.size(), 5 + f.run->report().count('\n') + 1);
+        QCOMPARE(lines.at(0), QStringLiteral("# Start of the file:"));
+        for (int i : {1, 2, 3})
+            QVERIFY(lines.at(i).contains(QLatin1String("/footage/") + QLatin1Char("abc"[i - 1])));
+        QCOMPARE(f.run->report(), reportText({f.output("a.MOV"), f.output("gone.avi")}));
+        QCOMPARE(f.written(), QStringList({"checksums.xxh128", "footage/b.MOV", "footage/c.MOV", "footage/c.avi"}));
+        // The copy is the source's bytes, dated like it, and its checksum is on record.
+        QCOMPARE(readFile(f.output("c.avi")), QByteArray("source c.avi"));
+        QCOMPARE(QFileInfo(f.output("c.avi")).lastModified(),
+                 QFileInfo(f.source + "/c.avi").lastModified());
+        QVERIFY(readFile(f.destination + '/' + ChecksumFileName)
+                    .startsWith(fileHash(f.source + "/c.avi") + "  footage/c.avi\n"));
+        // The batch file holds the engine commands, under the outputs' own names.
+        const QByteArray batch = readFile(f.sandbox.home() + "/Desktop/batch_file.txt");
+        QCOMPARE(batch.count('\n'), 3);
+        QVERIFY(batch.contains(QFile::encodeName(f.output("c.MOV"))));
+        QVERIFY(!batch.contains(".partial"));
+    }
+
+    void twoEnginesOverlapAndOneNever()
+    {
+        for (const int engines : {1, 2}) {
+            Fixture f;
+            const QString spans = f.sandbox.path() + "/spans";
+            // Each engine notes its start and its end: one at a time, they alternate.
+            const QByteArray note = ">> '" + QFile::encodeName(spans) + "'";
+            for (const char *name : {"a.mov", "b.mov", "c.mov"})
+                f.add(QLatin1String(name), "printf s " + note + "; sleep 0.4; printf e " + note);
+            f.start(engines);
+            QVERIFY(f.finish());
+            QCOMPARE(readFile(spans).left(2), engines == 1 ? QByteArray("se") : QByteArray("ss"));
+            QCOMPARE(readFile(spans) == "sesese", engines == 1);
+        }
+    }
+
+    void progressFollowsTheEngineWhileTheEventLoopKeepsTicking()
+    {
+        Fixture f;
+        f.add(QStringLiteral("clip.mov"),
+              "printf 'Duration: 00:00:10.00, start: 0\\n' >&2;"
+              "printf 'frame=  5 size= 1kB time=00:00:05.00 bitrate=1\\r' >&2; sleep 1.5");
+        QTimer ticker;
+        QSignalSpy ticks(&ticker, &QTimer::timeout);
+        ticker.start(20);
+        QSignalSpy reports(&f.start(), &ConversionRun::progressed);
+        QVERIFY(f.finish());
+        QVERIFY2(ticks.size() > 40, qPrintable(QString::number(ticks.size())));
+        QString halfway;
+        for (const QList<QVariant> &report : std::as_const(reports))
+            halfway = report.at(0).toInt() == 50 ? report.at(1).toString() : halfway;
+        QVERIFY2(halfway.startsWith("0 of 1 files done, about ") && halfway.endsWith(" left - now: clip.mov"),
+                 qPrintable(halfway));
+    }
+
+    void stopEndsEveryEngineAndLeavesNoPartialFile()
+    {
+        Fixture f;
+        const QString pids = f.sandbox.path() + QLatin1String("/pid-");
+        // One engine ignores the polite request and must be killed.
+        f.add(QStringLiteral("a.mov"), "trap '' TERM; echo $$ > '" + QFile::encodeName(pids) + "a';"
+                                       "head -c 5000 /dev/zero > \"$last\"; sleep 30");
+        f.add(QStringLiteral("b.mov"), "echo $$ > '" + QFile::encodeName(pids) + "b';"
+                                       "head -c 5000 /dev/zero > \"$last\"; sleep 30");
+        f.add(QStringLiteral("c.mov"));
+        f.add(QStringLiteral("d.avi"), {}, {});
+        ConversionRun &run = f.start(2);
+        QTRY_VERIFY(processAlive(pids + "a") && processAlive(pids + "b"));
+        QVERIFY(ConversionRun::anyRunning());
+        run.stop();
+        QVERIFY(f.finish(10000));
+        QVERIFY(!ConversionRun::anyRunning());
+        QVERIFY(!processAlive(pids + "a") && !processAlive(pids + "b"));
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Stopped, Outcome::Stopped,
+                                               Outcome::NotStarted, Outcome::NotStarted}));
+        QCOMPARE(recordedCalls(f.record).size(), 2);
+        QCOMPARE(f.written(), QStringList());
+        QCOMPARE(run.notConverted().size(), 4);
+        const QString details = run.reportDetails();
+        QVERIFY(details.contains("stopped: " + f.output("a.MOV")));
+        QVERIFY(details.contains("not started: " + f.output("d.avi")));
+    }
+
+    void outputsAreCheckedWithFfprobeBeforeTheyCount_data()
+    {
+        QTest::addColumn<QString>("prepared");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("sound") << "dv.mov" << QString();
+        QTest::newRow("truncated") << "truncated.mov" << "the output cannot be read as media";
+        QTest::newRow("too short") << "short.mov" << "output is 0.2 s, source 1.0 s";
+        QTest::newRow("wrong codec") << "mpeg4.mov" << "the output's video is mpeg4, not dvvideo";
+        QTest::newRow("no video") << "audio.mov" << "the output has no video";
+        QTest::newRow("not media") << "notes.mov" << "the output cannot be read as media";
+    }
+    void outputsAreCheckedWithFfprobeBeforeTheyCount()
+    {
+        QFETCH(QString, prepared);
+        QFETCH(QString, reason);
+        if (!haveFfmpeg())
+            QSKIP("no ffmpeg on PATH");
+        static QTemporaryDir media;
+        const QString m = media.path() + QLatin1Char('/');
+        if (!QFile::exists(m + "source.mov")) {
+            const QStringList av{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi",
+                                 "-i", "sine=sample_rate=48000"};
+            const QStringList dv{"-s", "720x576", "-pix_fmt", "yuv420p", "-vcodec", "dvvideo",
+                                 "-acodec", "pcm_s16le", "-ac", "2"};
+            QVERIFY(runFfmpeg(av + QStringList{"-t", "1", m + "source.mov"}));
+            QVERIFY(runFfmpeg(av + QStringList{"-t", "1"} + dv + QStringList{m + "dv.mov"}));
+            QVERIFY(runFfmpeg(av + QStringList{"-t", "0.2"} + dv + QStringList{m + "short.mov"}));
+            QVERIFY(runFfmpeg(av + QStringList{"-t", "1", "-s", "720x576", "-vcodec", "mpeg4",
+                                              "-acodec", "pcm_s16le", m + "mpeg4.mov"}));
+            QVERIFY(runFfmpeg(av + QStringList{"-t", "1", "-vn", "-acodec", "pcm_s16le", m + "audio.mov"}));
+            const QByteArray whole = readFile(m + "dv.mov");
+            QVERIFY(writeFile(m + "truncated.mov", whole.left(whole.size() / 5)));
+            QVERIFY(writeFile(m + "notes.mov", QByteArray(5000, 'n')));
+        }
+        Fixture f;
+        f.add(QStringLiteral("a.mov"), "cp '" + QFile::encodeName(m + prepared) + "' \"$last\"; exit 0");
+        QVERIFY(QFile::remove(f.source + "/a.mov") && QFile::copy(m + "source.mov", f.source + "/a.mov"));
+        f.start(1, QStandardPaths::findExecutable(QStringLiteral("ffprobe")));
+        QVERIFY(f.finish());
+        QCOMPARE(f.run->results().first().reason, reason);
+        QCOMPARE(f.outcomes().first(), reason.isEmpty() ? Outcome::Converted : Outcome::Failed);
+        QCOMPARE(f.written(), reason.isEmpty() ? QStringList("footage/a.MOV") : QStringList());
+        QVERIFY(!f.run->reportDetails().contains("ffprobe was not found"));
+    }
+};
+
+QTEST_GUILESS_MAIN(RunTest)
+#include "tst_run.moc"

@@ -1,0 +1,321 @@
+// The conversion form as the user drives it: what an analysis shows, settings applied and
+// reset, guidance, presets made and imported, and the preview.
+
+#include "ui/common/modal.h"
+#include "core/run/conversionrun.h"
+#include "ui/form/eksform.h"
+#include "core/media/guidance.h"
+#include "core/media/settingscatalogue.h"
+#include "ui/presets/dialogpresets.h"
+#include "testsupport.h"
+#include "uisupport.h"
+
+#include "ui_dialogpresets.h"
+
+#include <QMediaPlayer>
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+// A shown form in its own sandbox, whose questions are answered No.
+struct Fixture
+{
+    Sandbox sandbox;
+    DialogAnswers answers{QMessageBox::No};
+    eksForm form;
+
+    Fixture()
+    {
+        form.show();
+        (void)QTest::qWaitForWindowExposed(&form); // the rows to click are laid out
+    }
+
+    template<typename T = QWidget>
+    T *child(const char *name)
+    {
+        return form.findChild<T *>(QLatin1String(name));
+    }
+    QListView *files() { return child<QListView>("listView_2"); }
+
+    void clickExtension(int row) { clickRows(child<QListView>("listView"), {row}); }
+
+    void chooseSetting(const QString &text)
+    {
+        auto *list = child<QListWidget>("listWidget");
+        clickRows(list, {list->row(list->findItems(text, Qt::MatchExactly).value(0))});
+    }
+
+    // Selects the given rows of the shown group and presses the button (APPLY).
+    void press(const QList<int> &rows, const char *button = "pushButton")
+    {
+        clickRows(files(), rows);
+        child<QPushButton>(button)->click();
+    }
+
+    int countItems(const QString &text)
+    {
+        return int(child<QListWidget>("listWidget")->findItems(text, Qt::MatchExactly).size());
+    }
+};
+} // namespace
+
+class EksFormTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void applyAssignsUnassignedFilesTheirMarkersAndResetFreesThem()
+    {
+        Fixture f;
+        const QString preset = QStringLiteral("*MINE*-vcodec mpeg4 -b 5M*mp4");
+        QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n" + preset.toLatin1() + '\n'));
+        f.form.receiveEXT({"mov", "mts"},
+                          {{"/s/a1.mov", "/s/a2.mov"}, {"/s/m1.mts", "/s/m2.mts", "/s/m3.mts", "/s/m4.mts"}},
+                          {"file:///s"}, "/out");
+        // Every file at DEFAULT, the first group shown. Preset lines shorter than three
+        // characters are skipped; without ./ffmpeg in the working folder the probe fails
+        // and "H.264" is offered; the engines folder is empty, so an engine is asked for.
+        QCOMPARE(f.form.groupSettings, QVector<QStringList>({QStringList(2, Settings::Default),
+                                                            QStringList(4, Settings::Default)}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[0]);
+        QCOMPARE(f.countItems("**") + f.countItems("***"), 1);
+        QTRY_COMPARE(f.countItems(Settings::H264), 1);
+        QCOMPARE(f.answers.texts.size(), 1);
+        // Without a chosen setting APPLY assigns nothing and says what is missing.
+        f.child<QListWidget>("listWidget")->setCurrentItem(nullptr);
+        f.press({0});
+        QCOMPARE(f.form.groupSettings[0], QStringList(2, Settings::Default));
+        QVERIFY(f.child("label_3")->isVisible());
+        QCOMPARE(cutLabels(&f.form), QString());
+
+        f.chooseSetting(preset);
+        f.press({1});
+        f.chooseSetting(Settings::Wav);
+        QVERIFY(f.child("comboBox_2")->isVisible() && f.child("comboBox_3")->isVisible());
+        f.child<QComboBox>("comboBox_2")->setCurrentText("16");
+        f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
+        f.press({0, 1});
+        // A preset's whole line is the marker, its arguments the setting.
+        QCOMPARE(f.form.groupFiles[0],
+                 QStringList({"/s/a1.mov|" + Settings::Wav + "|", "/s/a2.mov|" + preset + "|"}));
+        QCOMPARE(f.form.groupSettings[0],
+                 QStringList({"-acodec pcm_s16le -vn -ar 48000", "-vcodec mpeg4 -b 5M"}));
+
+        f.clickExtension(1);
+        f.chooseSetting(Settings::CopyOnly);
+        f.press({3});
+        f.chooseSetting(Settings::DvPal);
+        f.press({0, 2, 3});
+        // A second setting does not replace the first until the file is reset.
+        f.chooseSetting(Settings::DvNtsc);
+        f.press({0});
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts|720x576 DV PAL|"));
+        f.press({0}, "pushButton_3");
+        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts"));
+        QCOMPARE(f.form.groupSettings[1][0], Settings::Default);
+        f.press({0});
+        // Re-wrap overrides the chosen setting and unchecks its box.
+        f.chooseSetting(Settings::Dnxhd);
+        auto *rewrap = f.child<QCheckBox>("checkBox");
+        QTest::mouseClick(rewrap, Qt::LeftButton);
+        f.press({1});
+        QVERIFY(!rewrap->isChecked());
+        QCOMPARE(f.form.groupFiles[1],
+                 QStringList({"/s/m1.mts|720x480 DV NTSC|", "/s/m2.mts|" + Settings::Rewrap + "|",
+                              "/s/m3.mts|720x576 DV PAL|", "/s/m4.mts|" + Settings::CopyOnly + "|"}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
+        QCOMPARE(f.form.groupSettings[1][1], Settings::Rewrap);
+        QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
+    }
+
+    // The advice of the first extension shows at once; every other row is clicked.
+    void extensionShowsItsFilesAndAdviceAndCutsNoLabel()
+    {
+        Fixture f;
+        const QStringList keys = guidanceKeys() << "xyz" << "MOV";
+        QVector<QStringList> files;
+        for (const QString &key : keys)
+            files.append({"/a." + key});
+        f.form.receiveEXT(keys, files, {}, "/out");
+        auto *guidance = f.child<QLabel>("label_2");
+        for (int row = 0; row < keys.size(); ++row) {
+            const QString before = guidance->text();
+            if (row > 0)
+                f.clickExtension(row);
+            const Guidance advice = guidanceFor(keys.at(row));
+            QCOMPARE(f.form.fileModel->stringList(), files.at(row));
+            // An extension without advice leaves the label as it was.
+            QCOMPARE(guidance->text(), advice.found ? advice.text : before);
+            QCOMPARE(f.child("checkBox")->isVisible(), advice.rewrapBox);
+            QCOMPARE(f.child("comboBox_2")->isVisible(), advice.audioCombos);
+            QCOMPARE(cutLabels(&f.form), QString());
+        }
+    }
+
+    // A preset made in the dialog, applied and run: the engine, a stand-in, gets the words
+    // the shell makes of the typed text; texts that would run a command or hide the output
+    // get their words quoted, and run nothing. Texts of no words are refused.
+    void typedPresetArgumentsReachTheEngineAsTheShellReadsThem_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("words"); // none: refused
+        QTest::newRow("no arguments") << "" << QStringList{};
+        QTest::newRow("quote left open") << "-metadata title='My" << QStringList{};
+        QTest::newRow("backslash left open") << "-an \\" << QStringList{};
+        QTest::newRow("'") << " -metadata title='My Clip' -an"
+                           << QStringList{"-metadata", "title=My Clip", "-an"};
+        QTest::newRow("\\") << "-metadata title=My\\ Clip" << QStringList{"-metadata", "title=My Clip"};
+        QTest::newRow("\"") << "-metadata \"c=say \\\"hi\\\"\"" << QStringList{"-metadata", "c=say \"hi\""};
+        QTest::newRow(";") << "-an ; touch x" << QStringList{"-an", ";", "touch", "x"};
+        QTest::newRow("$()") << "-an $(touch x)" << QStringList{"-an", "$(touch", "x)"};
+        QTest::newRow("``") << "-an `touch x`" << QStringList{"-an", "`touch", "x`"};
+        QTest::newRow("> x") << "-an > x" << QStringList{"-an", ">", "x"};
+        QTest::newRow("# x") << "-an # x" << QStringList{"-an"};
+        QTest::newRow("no expansion, no glob")
+            << "-an \"$HOME\" x?" << QStringList{"-an", "$HOME", "x?"};
+    }
+
+    void typedPresetArgumentsReachTheEngineAsTheShellReadsThem()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, words);
+        Fixture f;
+        f.answers.setAnswer(QMessageBox::Ok);
+        const QString calls = f.sandbox.path() + "/calls";
+        QVERIFY(writeRecordingProgram(f.sandbox.engines() + "/ffmpeg", calls,
+                                      "head -c 2000 /dev/zero > \"$last\""));
+        QVERIFY(writeRecordingProgram(f.sandbox.bin() + "/open", f.sandbox.path() + "/opened"));
+        const QString source = f.sandbox.path() + "/in/clip.mov";
+        QVERIFY(touchFile(source));
+        f.form.receiveEXT({"mov"}, {{source}}, {"file://" + f.sandbox.path() + "/in"},
+                          f.sandbox.path() + "/out");
+
+        f.child<QPushButton>("pushButton_6")->click();
+        DialogPRESETS *dialog = nullptr;
+        QTRY_VERIFY((dialog = qobject_cast<DialogPRESETS *>(QApplication::activeWindow())));
+        QTest::keyClicks(dialog->ui->lineEdit, "mine");
+        QTest::keyClicks(dialog->ui->lineEdit_2, typed);
+        QTest::keyClicks(dialog->ui->lineEdit_3, "mp4");
+        dialog->ui->buttonBox->button(QDialogButtonBox::Ok)->click();
+        if (words.isEmpty()) {
+            // Said why, and the dialog stays open for a correction.
+            QCOMPARE(f.answers.texts.size(), 1);
+            QVERIFY(dialog->isVisible());
+            delete dialog;
+            return;
+        }
+        f.chooseSetting("*MINE*" + typed + "*mp4");
+        f.press({0});
+        f.child<QPushButton>("pushButton_4")->click();
+
+        QTRY_VERIFY(QFileInfo::exists(f.sandbox.path() + "/opened")); // the run has ended
+        const QList<QByteArrayList> received = exactRecordedCalls(calls);
+        QCOMPARE(received.size(), 1);
+        QByteArrayList expected{"-i", QFile::encodeName(source), "-y", "-map_metadata", "0"};
+        for (const QString &word : words)
+            expected.append(word.toUtf8());
+        QCOMPARE(received.first().mid(0, received.first().size() - 1), expected); // then the output
+        QVERIFY(!QFileInfo::exists(f.sandbox.path() + "/x")); // where the shell runs
+    }
+
+    void importTakesPresetLinesAndRefusesThoseWithoutArgumentsOrExtension()
+    {
+        Fixture f;
+        const QString imported = f.sandbox.path() + "/mine.txt";
+        QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"));
+        Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
+            return imported;
+        });
+        const auto restore = qScopeGuard([] { Modal::setFileChooser({}); });
+
+        f.child<QPushButton>("pushButton_7")->click();
+        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"), QByteArray("*GOOD*-an*wav\nnotes\n"));
+        QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
+        QCOMPARE(f.answers.texts.size(), 1);
+        for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov"})
+            QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
+    }
+
+    // Camera footage dropped alone and assigned, then clicked: the file itself plays and moves.
+    void clickedCameraFootagePlays_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("encoding");
+        QTest::newRow("MPEG-PS") << "a.mpg" << QStringList{"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob"};
+        QTest::newRow("AVCHD: MPEG-TS, H.264")
+            << "00001.MTS"
+            << QStringList{"-c:v", "libx264", "-c:a", "ac3", "-f", "mpegts", "-mpegts_m2ts_mode", "1"};
+        QTest::newRow("MP4, H.264") << "c.mp4" << QStringList{"-c:v", "libx264", "-c:a", "aac"};
+    }
+
+    void clickedCameraFootagePlays()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, encoding);
+        if (!haveFfmpeg())
+            QSKIP("ffmpeg makes the clips");
+        Fixture f;
+        const QString clip = f.sandbox.path() + "/" + name;
+        QVERIFY(runFfmpeg(QStringList{"-f", "lavfi", "-i", "testsrc=size=64x64:rate=25", "-f", "lavfi",
+                                      "-i", "sine", "-t", "5", "-pix_fmt", "yuv420p"}
+                          + encoding + QStringList{clip}));
+        f.form.receiveEXT({"mov"}, {{clip.mid(1) + "|" + Settings::H264 + "|"}}, {}, "/out");
+
+        clickRows(f.files(), {0});
+        QMediaPlayer *player = f.form.player();
+        QCOMPARE(player->source(), QUrl::fromLocalFile(clip));
+        QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+        QCOMPARE(player->error(), QMediaPlayer::NoError);
+    }
+
+    // Play runs the package's player, Open Location the desktop opener, both stand-ins.
+    void fileMenuPlaysAndOpensTheLocationOfHostileNamesUnharmed()
+    {
+        Fixture f;
+        QTRY_COMPARE(ffplay, 1); // no ./ffplay in the working folder: Play is offered
+        const QString root = QFileInfo(f.sandbox.path()).canonicalFilePath();
+        const QString players = root + "/player-calls";
+        const QString openers = root + "/open-calls";
+        QVERIFY(writeRecordingProgram(f.sandbox.bundle() + "/ffplay", players));
+        QVERIFY(writeRecordingProgram(f.sandbox.bin() + "/open", openers));
+        const QString folder = root + "/disk/my \"best\" $(touch pwned) it's 日本語";
+        const QString name = QStringLiteral("/映像 \"1\" `touch pwned2` $HOME.mov");
+        QVERIFY(touchFile(folder + name));
+        // Reached through a link: the location opened is the link's target.
+        QVERIFY(QFile::link(folder, root + "/linked"));
+        const QString clip = root + "/linked" + name;
+        // Dropped on its own and assigned: the player is given "/" + the entry's path.
+        f.form.receiveEXT({"mov"}, {{clip.mid(1) + "|H.264|"}}, {}, root + "/out");
+        QString choice;
+        Modal::setMenuRunner([&](QMenu *menu, const QPoint &) -> QAction * {
+            for (QAction *action : menu->actions()) {
+                if (action->text() == choice)
+                    return action;
+            }
+            return nullptr;
+        });
+        const auto restore = qScopeGuard([] { Modal::setMenuRunner({}); });
+        const auto rightClick = [&](const QString &chosen) {
+            choice = chosen;
+            QWidget *list = f.files()->viewport();
+            QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, list->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(list, &event);
+        };
+        auto *bar = f.child<QProgressBar>("progressBar");
+
+        rightClick("Open Location in Finder"); // no file is current yet: nothing runs
+        QCOMPARE(bar->value(), 0);
+        f.files()->setCurrentIndex(f.files()->model()->index(0, 0));
+        rightClick("Play");
+        QTRY_COMPARE(exactRecordedCalls(players), QList<QByteArrayList>({{clip.toUtf8()}}));
+        QCOMPARE(bar->value(), 0);
+        rightClick("Open Location in Finder");
+        QTRY_COMPARE(exactRecordedCalls(openers), QList<QByteArrayList>({{folder.toUtf8()}}));
+        QCOMPARE(bar->value(), 100);
+        for (const QString &file : filesBelow(root))
+            QVERIFY2(!QFileInfo(file).fileName().startsWith("pwned"), qPrintable(file));
+    }
+};
+
+QTEST_MAIN(EksFormTest)
+#include "tst_eksform.moc"

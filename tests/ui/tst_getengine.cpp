@@ -1,0 +1,194 @@
+// The engine download dialog, fetching from a small HTTP server on 127.0.0.1.
+
+#include "ui/engines/getengine.h"
+
+#include "ui_getengine.h"
+
+#include "testsupport.h"
+#include "uisupport.h"
+
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+constexpr int BigSize = 3000000;
+const QByteArray BigEngine(BigSize, 'e');
+
+// Answers /big with an engine of 3,000,000 bytes, /small with one byte less, /moved with a
+// redirect to /big, and anything else with 404.
+class EngineServer final : public QObject
+{
+public:
+    EngineServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = m_server.nextPendingConnection();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+
+    QString url(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path));
+    }
+
+    QStringList requests;
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        if (!socket->peek(1 << 16).contains("\r\n\r\n"))
+            return; // the request is not complete yet
+        const QByteArray path = socket->readAll().split(' ').value(1);
+        requests.append(QString::fromLatin1(path));
+        QByteArray status = "200 OK";
+        QByteArray headers;
+        QByteArray body = BigEngine;
+        if (path == "/small") {
+            body = QByteArray(BigSize - 1, '\0');
+        } else if (path == "/moved") {
+            status = "302 Found";
+            headers = "Location: " + url("/big").toLatin1() + "\r\n";
+            body = "moved";
+        } else if (path != "/big") {
+            status = "404 Not Found";
+            body = "no such engine";
+        }
+        socket->write("HTTP/1.1 " + status + "\r\nConnection: close\r\nContent-Length: "
+                      + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+};
+
+// A port that was just bound and released: nothing listens there.
+QString refusedUrl()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return QStringLiteral("http://127.0.0.1:%1/big").arg(probe.serverPort());
+}
+
+// Everything in the engines folder, hidden files included.
+QStringList engineFolderEntries(const Sandbox &sandbox)
+{
+    return QDir(sandbox.engines()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+void download(getengine *dialog, const QString &name, const QString &link)
+{
+    dialog->show();
+    QTest::keyClicks(dialog->ui->lineEdit_2, name);
+    QTest::keyClicks(dialog->ui->lineEdit, link);
+    dialog->ui->buttonBox->button(QDialogButtonBox::Ok)->click();
+}
+} // namespace
+
+class GetEngineTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A download of at least 3,000,000 bytes replaces the engine of its name, executable;
+    // anything smaller is removed by the cleanup. A name that is not one file name is
+    // refused before any request, and the dialog stays open for it to be corrected.
+    void downloadReplacesTheEngineOnlyWhenLargeEnough_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QString>("engine"); // the engine afterwards: "new", "old" or none
+        QTest::newRow("3000000 bytes") << "ffmpeg" << QByteArray("/big") << "new";
+        QTest::newRow("2999999 bytes") << "ffmpeg" << QByteArray("/small") << "";
+        QTest::newRow("redirected to 3000000 bytes") << "ffmpeg" << QByteArray("/moved") << "new";
+        QTest::newRow("empty name") << "" << QByteArray("/big") << "old";
+        QTest::newRow("name with a slash") << "a/ffmpeg" << QByteArray("/big") << "old";
+        QTest::newRow("name ..") << ".." << QByteArray("/big") << "old";
+        QTest::newRow("name .") << "." << QByteArray("/big") << "old";
+    }
+
+    void downloadReplacesTheEngineOnlyWhenLargeEnough()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, path);
+        QFETCH(QString, engine);
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        const QString ffmpeg = sandbox.engines() + QStringLiteral("/ffmpeg");
+        const QByteArray old(BigSize + 5, 'o');
+        QVERIFY(writeFile(ffmpeg, old));
+        QVERIFY(QDir(sandbox.engines()).mkdir(QStringLiteral("a")));
+        QWidget form;
+        auto *dialog = new getengine(&form);
+
+        download(dialog, name, server.url(path.constData()));
+        const bool refused = engine == "old";
+        QCOMPARE(answers.texts.size(), refused ? 1 : 0);
+        QCOMPARE(server.requests.isEmpty(), refused);
+        QCOMPARE(dialog->isVisible(), refused);
+        QVERIFY(QDir(sandbox.engines() + QStringLiteral("/a")).isEmpty());
+        const QStringList left = engine.isEmpty() ? QStringList{"a"} : QStringList{"a", "ffmpeg"};
+        QCOMPARE(engineFolderEntries(sandbox), left);
+        if (!engine.isEmpty())
+            QCOMPARE(readFile(ffmpeg), refused ? old : BigEngine);
+        if (engine == "new")
+            QCOMPARE(QFile::permissions(ffmpeg), QFileDevice::Permissions(0x7755)); // 0755
+    }
+
+    // The real error box, left up as long as a user reading it would (past the progress
+    // dialog's own 4 s show timer), then closed with OK, Escape or Return.
+    void failedDownloadIsReportedAndLeavesTheEnginesAlone_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("key"); // 0: the OK button is clicked
+        QTest::newRow("404, Return") << false << int(Qt::Key_Return);
+        QTest::newRow("connection refused, Escape") << true << int(Qt::Key_Escape);
+        QTest::newRow("404, OK") << false << 0;
+    }
+
+    void failedDownloadIsReportedAndLeavesTheEnginesAlone()
+    {
+        QFETCH(bool, refused);
+        QFETCH(int, key);
+        Sandbox sandbox;
+        EngineServer server;
+        const QString engine = sandbox.engines() + QStringLiteral("/ffmpeg");
+        const QByteArray original(BigSize + 17, 'o');
+        QVERIFY(writeFile(engine, original));
+        QWidget form;
+        form.show();
+        // What is up when the user, having read the box, closes it.
+        QString seen;
+        QTimer::singleShot(5500, &form, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            seen = modal ? modal->metaObject()->className() : "no modal window";
+            const auto *progress = form.findChild<QProgressDialog *>();
+            if (progress && progress->isVisible())
+                seen += " and the progress dialog";
+            if (key && modal)
+                QTest::keyClick(modal, Qt::Key(key));
+            else if (auto *box = qobject_cast<QMessageBox *>(modal))
+                box->button(QMessageBox::Ok)->click();
+        });
+        QTimer::singleShot(7000, &form, [&] { // so that a failing test still ends
+            seen += QStringLiteral(", left up");
+            if (QWidget *modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+
+        download(new getengine(&form), QStringLiteral("ffmpeg"),
+                 refused ? refusedUrl() : server.url("/missing"));
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 7000);
+        QCOMPARE(seen, QStringLiteral("QMessageBox"));
+        QCOMPARE(server.requests, refused ? QStringList() : QStringList{"/missing"});
+        QCOMPARE(engineFolderEntries(sandbox), QStringList{"ffmpeg"});
+        QCOMPARE(readFile(engine), original);
+    }
+};
+
+QTEST_MAIN(GetEngineTest)
+#include "tst_getengine.moc"

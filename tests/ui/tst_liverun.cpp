@@ -1,0 +1,138 @@
+// The windows while RUN IT NOW works: alive, showing progress, refusing what would change the
+// job, and stopping on request.
+
+#include "ui/mainwindow/mainwindow.h"
+#include "core/run/conversionrun.h"
+#include "ui/form/eksform.h"
+#include "core/media/settingscatalogue.h"
+#include "testsupport.h"
+#include "uisupport.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+// A form with files in "footage" set to DV PAL, converted by a stand-in engine that runs the
+// shell text `does` before writing its output. The ffprobe beside it finds every file a
+// sound DV PAL clip; the opener is a recording stand-in.
+struct Fixture
+{
+    Sandbox sandbox;
+    QString source = sandbox.path() + QLatin1String("/footage");
+    DialogAnswers answers{QMessageBox::No};
+    eksForm form;
+
+    explicit Fixture(const QByteArray &does, int files = 2)
+    {
+        writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/calls",
+                              does + "\nhead -c 3000 /dev/zero > \"$last\"");
+        writeRecordingProgram(sandbox.bin() + "/open", sandbox.path() + "/opened");
+        writeFile(sandbox.engines() + "/ffprobe",
+                  R"(#!/bin/sh
+echo '{"format": {"duration": "1.0"}, "streams": [
+  {"codec_type": "video", "codec_name": "dvvideo", "width": 720, "height": 576},
+  {"codec_type": "audio", "codec_name": "pcm_s16le", "sample_rate": "48000"}]}')");
+        makeExecutable(sandbox.engines() + "/ffprobe");
+        QStringList paths;
+        for (int i = 0; i < files; ++i) {
+            paths.append(source + QStringLiteral("/clip%1.mov").arg(i));
+            touchFile(paths.last());
+        }
+        form.show();
+        form.receiveEXT({"mov"}, {paths}, {"file://" + source}, sandbox.path() + "/out");
+        for (int j = 0; j < files; ++j) {
+            form.groupSettings[0][j] = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+            form.groupFiles[0][j] += "|" + Settings::DvPal + "|";
+        }
+        child<QSpinBox>("spinBoxEngines")->setValue(1);
+    }
+    template<typename T> T *child(const char *name) { return form.findChild<T *>(name); }
+    QPushButton *button(const char *name) { return child<QPushButton>(name); }
+    void run() { button("pushButton_4")->click(); }
+};
+} // namespace
+
+class LiveRunTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowsStayAliveAndRefuseWhatWouldChangeTheJob()
+    {
+        Fixture f("sleep 1");
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        MainWindow window;
+        window.show();
+        destdir = f.sandbox.path();
+        window.findChild<QListWidget *>("listWidget")->addItem("file://" + f.source);
+        f.run();
+
+        QTRY_VERIFY(f.child<QLabel>("label_4")->text().startsWith("0 of 2 files done"));
+        QVERIFY(f.button("pushButtonStop")->isVisible());
+        for (const char *name : {"pushButton", "pushButton_2", "pushButton_3", "pushButton_4",
+                                 "pushButton_5", "pushButton_7"})
+            QVERIFY2(!f.button(name)->isEnabled(), name);
+        QVERIFY(!f.child<QSpinBox>("spinBoxEngines")->isEnabled());
+        // The main window takes no new analysis or sources meanwhile.
+        window.findChild<QPushButton *>("pushButton_2")->click();
+        QVERIFY(window.form == nullptr);
+        QVERIFY(window.findChild<QLabel *>("label_4")->isVisible());
+        QVERIFY(!dropPaths(&window, {f.source}) || window.findChild<QListWidget *>("listWidget")->count() == 1);
+        // Closing asks first; answered No, the form stays and the run goes on.
+        QVERIFY(!f.form.close());
+        QVERIFY(f.form.isVisible());
+        QCOMPARE(f.answers.texts.size(), 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 2, 10000);
+        QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
+        QCOMPARE(f.answers.texts.last(), reportText({}));
+        QCOMPARE(f.child<QProgressBar>("progressBar")->value(), 100);
+        QCOMPARE(f.child<QLabel>("label_4")->text(), FinishedText);
+        QVERIFY(f.button("pushButton_4")->isEnabled() && !f.button("pushButtonStop")->isVisible());
+        QTRY_COMPARE(recordedCalls(f.sandbox.path() + "/opened"), QList<QStringList>({{f.sandbox.jobScript()}}));
+    }
+
+    void stopButtonEndsTheRunAndTheReportSaysWhatBecameOfEachFile()
+    {
+        Fixture f("sleep 30", 2);
+        f.run();
+        QTRY_COMPARE(recordedCalls(f.sandbox.path() + "/calls").size(), 1);
+        f.button("pushButtonStop")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 1, 10000);
+        const QString out = f.sandbox.path() + "/out/footage/";
+        QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV"}));
+        QCOMPARE(f.answers.detailed.first(), "stopped: " + out + "clip0.MOV\nnot started: " + out + "clip1.MOV");
+    }
+
+    void closingDuringARunStopsItAndThenCloses()
+    {
+        Fixture f("sleep 30");
+        f.answers.setAnswer(QMessageBox::Yes);
+        f.run();
+        QTRY_VERIFY(ConversionRun::anyRunning());
+        f.form.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.form.isVisible(), 10000);
+        QVERIFY(!ConversionRun::anyRunning());
+        QCOMPARE(f.answers.texts.size(), 1); // the question only: no report box for a closed form
+    }
+
+    void enginesAtOnceIsKeptBetweenForms()
+    {
+        Fixture f({});
+        f.child<QSpinBox>("spinBoxEngines")->setValue(2);
+        QCOMPARE(ConversionRun::savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));
+        eksForm other;
+        QCOMPARE(other.findChild<QSpinBox *>("spinBoxEngines")->value(), ConversionRun::savedEnginesAtOnce());
+    }
+};
+
+QTEST_MAIN(LiveRunTest)
+#include "tst_liverun.moc"

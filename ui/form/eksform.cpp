@@ -1,0 +1,601 @@
+#include "ui/form/eksform.h"
+
+#include "ui/common/modal.h"
+#include "core/base/pathhelpers.h"
+#include "core/shell/commands.h"
+#include "core/run/conversionrun.h"
+#include "core/files/filecopy.h"
+#include "core/media/guidance.h"
+#include "core/run/runfiles.h"
+#include "core/jobs/outputpath.h"
+#include "core/media/settingscatalogue.h"
+#include "core/shell/shellprocess.h"
+#include "ui/form/videoplayer.h"
+#include "core/engines/deletewrongengine.h"
+#include "core/engines/enginefolder.h"
+#include "ui/engines/getengine.h"
+#include "ui/presets/dialogpresets.h"
+#include "core/presets/presetfile.h"
+#include "core/base/workingfolder.h"
+#include "ui_eksform.h"
+
+#include <QAudioOutput>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStringListModel>
+#include <QTextStream>
+#include <QThread>
+#include <QUrl>
+#include <iostream>
+
+std::map<std::string, std::string> kodekmapa;
+QString tempo;
+std::map<std::string, std::string> mapa;
+int ffplay = 0;
+
+namespace {
+const QString NoEngineText = QStringLiteral(
+    "Conversion Engine not Found! You need to download Conversion Engine Binary!(i.e.ffmpeg,sox "
+    "etc.)");
+const QString NoEngineDetail = QStringLiteral(
+    "Conversion Engine not Found! You need to download Conversion Engine Binary!");
+const QString OpenLocationText = QStringLiteral("Open Location in Finder");
+const QString PlayText = QStringLiteral("Play");
+const QString StopToCloseText =
+    QStringLiteral("A conversion is running. Stop it and close this window?");
+const QString NotLoadedText = QStringLiteral("These presets were not loaded:");
+
+// A job entry is the file's path, followed by "|" + marker + "|" once a setting is
+// assigned. The path itself may hold "|", so the marker is the setting text the entry
+// ends with (the longest that fits), else the text after the second-to-last "|".
+struct JobEntry
+{
+    QString path;
+    QString marker; // empty when no setting is assigned
+};
+
+JobEntry splitEntry(const QString &entry, const QListWidget *settings)
+{
+    if (entry.size() < 2 || !entry.endsWith(QLatin1Char('|')))
+        return {entry, QString()};
+    const QString body = entry.chopped(1);
+    QStringList markers{Settings::Rewrap};
+    for (int i = 0; i < settings->count(); ++i)
+        markers.append(settings->item(i)->text());
+    QString known;
+    for (const QString &marker : std::as_const(markers)) {
+        if (marker.size() > known.size() && body.endsWith(QLatin1Char('|') + marker))
+            known = marker;
+    }
+    if (!known.isEmpty())
+        return {body.chopped(known.size() + 1), known};
+    const qsizetype bar = body.lastIndexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return {entry, QString()};
+    return {body.left(bar), body.mid(bar + 1)};
+}
+
+QString importStartFolder()
+{
+    const QString profile = qEnvironmentVariable("USERPROFILE");
+    if (!profile.isEmpty())
+        return profile + QLatin1String("/Downloads");
+    const QString downloads = homeFolder() + QLatin1String("/Downloads");
+    return QFileInfo(downloads).isDir() ? downloads : homeFolder();
+}
+} // namespace
+
+eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
+{
+    ui->setupUi(this);
+    // Audio files get their own setting; it sorts in with the built-in items.
+    ui->listWidget->addItem(Settings::Wav);
+
+    m_player = new QMediaPlayer(this);
+    m_player->setVideoOutput(ui->videoPlayer);
+    connect(m_player, &QMediaPlayer::durationChanged, this,
+            [this](qint64 duration) { ui->seekSlider->setRange(0, int(duration)); });
+    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+        if (!ui->seekSlider->isSliderDown())
+            ui->seekSlider->setValue(int(position));
+    });
+    connect(ui->seekSlider, &QSlider::sliderMoved, m_player,
+            [this](int position) { m_player->setPosition(position); });
+    connect(ui->volumeSlider, &QSlider::valueChanged, this, [this](int volume) {
+        if (previewAudio)
+            previewAudio->setVolume(volume / 100.0f);
+    });
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::EndOfMedia)
+                    emit ui->videoPlayer->finished();
+            });
+
+    ui->listView_2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->listView_2, &QWidget::customContextMenuRequested, this,
+            &eksForm::ShowContextMenu);
+
+    ui->spinBoxEngines->setRange(1, std::max(1, QThread::idealThreadCount()));
+    ui->spinBoxEngines->setValue(ConversionRun::savedEnginesAtOnce());
+    connect(ui->spinBoxEngines, &QSpinBox::valueChanged, this, &ConversionRun::saveEnginesAtOnce);
+    connect(ui->pushButtonStop, &QPushButton::clicked, this, [this] {
+        if (m_run)
+            m_run->stop();
+    });
+
+    deletewrongengine().procesiraj();
+    Shell::probe(QString::fromLatin1(PlayerProbe), this, [](int status) {
+        if (status != 0) {
+            ffplay = 1;
+            qDebug() << "pomina ffplay=1";
+        }
+    });
+}
+
+eksForm::~eksForm()
+{
+    delete m_noEngineBox;
+    delete extensionModel;
+    delete fileModel;
+    delete settingModel;
+    delete ui;
+}
+
+void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
+                         QStringList sourcedirs, QString destindir)
+{
+    qDebug() << "receiving etx sugnals..";
+    sourceDirs = sourcedirs;
+    destinationDir = destindir;
+    deletejobfile();
+
+    QStringListModel *oldExtensions = extensionModel;
+    extensionModel = new QStringListModel(lista);
+    ui->listView->setModel(extensionModel);
+    delete oldExtensions;
+    qDebug() << "77.";
+
+    ui->checkBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    ui->label_3->hide();
+    ui->label_4->hide();
+    ui->listView_3->hide();
+    ui->pushButton_5->show();
+
+    const QStringList presets = loadpresets();
+    for (const QString &preset : presets) {
+        if (preset.size() < 3)
+            continue;
+        ui->listWidget->insertItem(ui->listWidget->count(), preset);
+        qDebug() << preset;
+    }
+    qDebug() << "79.";
+
+    Shell::probe(QString::fromLatin1(EngineProbe), this, [this](int status) {
+        if (status != 0) {
+            ui->listWidget->insertItem(ui->listWidget->count(), Settings::H264);
+            qDebug() << "pomina ffmpeg";
+        }
+    });
+    ui->listWidget->setCurrentRow(0);
+
+    QStringListModel *oldFiles = fileModel;
+    fileModel = new QStringListModel(filtrirani.value(0));
+    ui->listView_2->setModel(fileModel);
+    ui->listView_2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    delete oldFiles;
+    qDebug() << "85.";
+
+    ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
+                                                    QItemSelectionModel::SelectCurrent);
+    // Whatever the label held was advice for another format.
+    ui->label_2->clear();
+    showGuidance(lista.value(0));
+
+    groupFiles = filtrirani;
+    groupSettings.clear();
+    for (const QStringList &files : std::as_const(groupFiles))
+        groupSettings.append(QStringList(files.size(), Settings::Default));
+
+    QStringListModel *oldSettings = settingModel;
+    settingModel = new QStringListModel(groupSettings.value(0));
+    ui->listView_3->setModel(settingModel);
+    delete oldSettings;
+    ui->listView_2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    qDebug() << "106..";
+
+    if (enginesFolderEntryCount() >= 3)
+        ui->pushButton_5->show();
+    else
+        nobinary();
+    qDebug() << "121..";
+}
+
+void eksForm::on_pushButton_2_clicked()
+{
+    emit sendOUT(mapa);
+    close();
+}
+
+void eksForm::nobinary()
+{
+    delete m_noEngineBox;
+    m_noEngineBox = new QMessageBox();
+    m_noEngineBox->setText(NoEngineText);
+    m_noEngineBox->setInformativeText(NoEngineDetail);
+    m_noEngineBox->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    m_noEngineBox->setDefaultButton(QMessageBox::Yes);
+    if (Modal::exec(m_noEngineBox) == QMessageBox::Yes)
+        on_pushButton_5_clicked();
+}
+
+void eksForm::on_pushButton_5_clicked()
+{
+    auto *download = new getengine(this);
+    download->show();
+}
+
+void eksForm::getdownloadlink() {}
+
+// Settings ------------------------------------------------------------------------------
+
+int eksForm::selectedGroup() const
+{
+    const QModelIndexList rows = ui->listView->selectionModel()
+                                     ? ui->listView->selectionModel()->selectedIndexes()
+                                     : QModelIndexList();
+    return rows.isEmpty() ? 0 : rows.last().row();
+}
+
+QList<int> eksForm::selectedFileRows(int group) const
+{
+    // Rows are read before the models are reset, which clears the selection.
+    QList<int> rows;
+    if (!ui->listView_2->selectionModel())
+        return rows;
+    for (const QModelIndex &index : ui->listView_2->selectionModel()->selectedIndexes()) {
+        if (index.row() < groupFiles[group].size())
+            rows.append(index.row());
+    }
+    return rows;
+}
+
+void eksForm::on_listWidget_clicked(QModelIndex)
+{
+    ui->comboBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    const QListWidgetItem *item = ui->listWidget->currentItem();
+    const QString name = item ? item->text() : QString();
+    if (name == Settings::Dnxhd) {
+        ui->comboBox->show();
+    } else if (name == Settings::Wav) {
+        ui->comboBox_2->show();
+        ui->comboBox_3->show();
+    }
+}
+
+void eksForm::on_pushButton_clicked()
+{
+    for (const auto &[label, arguments] : Settings::dnxhdTable())
+        kodekmapa[label] = arguments;
+
+    QString name;
+    if (const QListWidgetItem *item = ui->listWidget->currentItem())
+        name = item->text();
+    else
+        ui->label_3->show();
+
+    Settings::Choice choice;
+    choice.name = name;
+    choice.dnxhdLabel = ui->comboBox->currentText();
+    choice.bitDepth = ui->comboBox_2->currentText();
+    choice.sampleRate = ui->comboBox_3->currentText();
+    choice.rewrap = ui->checkBox->isChecked();
+    const QString arguments = Settings::argumentsFor(choice);
+    ui->checkBox->setChecked(false);
+
+    mapa[tempo.toStdString()] = arguments.toStdString();
+
+    const int g = selectedGroup();
+    if (g >= groupFiles.size())
+        return;
+    const bool rewrap = arguments == Settings::Rewrap;
+    if (name.size() < 4 && !rewrap)
+        return;
+    const QString marker = rewrap ? arguments : name;
+    for (const int j : selectedFileRows(g)) {
+        const QString entry = groupFiles[g][j];
+        if (entry.endsWith(QLatin1Char('|')))
+            continue;
+        groupFiles[g][j] = entry + QLatin1Char('|') + marker + QLatin1Char('|');
+        groupSettings[g][j] = arguments;
+    }
+    settingModel->setStringList(groupSettings[g]);
+    fileModel->setStringList(groupFiles[g]);
+    ui->listView_2->update();
+}
+
+void eksForm::on_pushButton_3_clicked()
+{
+    const int g = selectedGroup();
+    if (g >= groupFiles.size())
+        return;
+    for (const int j : selectedFileRows(g)) {
+        qDebug() << j;
+        groupSettings[g][j] = Settings::Default;
+        groupFiles[g][j] = splitEntry(groupFiles[g][j], ui->listWidget).path;
+    }
+    settingModel->setStringList(groupSettings[g]);
+    ui->listView_3->update();
+    fileModel->setStringList(groupFiles[g]);
+    ui->listView_2->update();
+}
+
+// Guidance ------------------------------------------------------------------------------
+
+void eksForm::showGuidance(const QString &extension)
+{
+    ui->checkBox->hide();
+    ui->comboBox_2->hide();
+    ui->comboBox_3->hide();
+    ui->comboBox->hide();
+    const Guidance guidance = guidanceFor(extension);
+    if (guidance.found) {
+        ui->label_2->setText(guidance.text);
+        if (guidance.audioCombos) {
+            ui->comboBox_3->show();
+            ui->comboBox_2->show();
+        }
+        if (guidance.rewrapBox)
+            ui->checkBox->show();
+    }
+}
+
+void eksForm::on_listView_clicked(QModelIndex index)
+{
+    tempo = index.data().toString().toLower();
+    showGuidance(tempo);
+    if (fileModel)
+        fileModel->setStringList(groupFiles.value(index.row()));
+    ui->listView_2->update();
+}
+
+// Presets -------------------------------------------------------------------------------
+
+void eksForm::on_pushButton_6_clicked()
+{
+    auto *dialog = new DialogPRESETS();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    connect(dialog, &DialogPRESETS::addentry, this, &eksForm::getentry);
+}
+
+void eksForm::getentry(QString ime, QString arguments, QString exten)
+{
+    const QString line = presetLine(ime, arguments, exten);
+    ui->listWidget->insertItem(ui->listWidget->count(), line);
+    savepreset(line.toLatin1().toStdString());
+}
+
+void eksForm::on_pushButton_7_clicked()
+{
+    const QString fileName =
+        Modal::openFileName(this, QStringLiteral("Open Image"), importStartFolder(),
+                            QStringLiteral("Preset Files (*.txt *.TXT )"));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QMessageBox error(QMessageBox::Information, QStringLiteral("error"), file.errorString(),
+                          QMessageBox::Ok);
+        Modal::exec(&error);
+        return;
+    }
+    QStringList refused;
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const QString refusal = presetLineRefusal(line);
+        if (!refusal.isEmpty()) {
+            refused.append(line + QLatin1Char('\n') + refusal);
+            continue;
+        }
+        savepreset(line.toLatin1().toStdString());
+        ui->listWidget->insertItem(ui->listWidget->count(), line);
+    }
+    if (!refused.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QString(),
+                        NotLoadedText + QLatin1String("\n\n") + refused.join(QLatin1String("\n\n")),
+                        QMessageBox::Ok);
+        Modal::exec(&box);
+    }
+}
+
+// Preview -------------------------------------------------------------------------------
+
+void eksForm::playfile(QString index)
+{
+    QAudioOutput *previous = previewAudio;
+    previewAudio = new QAudioOutput(this);
+    previewAudio->setVolume(ui->volumeSlider->value() / 100.0f);
+    m_player->setAudioOutput(previewAudio);
+    delete previous;
+    // "//tmp/x" would be read as a network path with the host "tmp".
+    m_player->setSource(QUrl::fromLocalFile(QDir::cleanPath(index)));
+    m_player->play();
+}
+
+void eksForm::previewEntry(const QModelIndex &index)
+{
+    playfile(QLatin1Char('/') + splitEntry(index.data().toString(), ui->listWidget).path);
+}
+
+void eksForm::on_listView_2_clicked(QModelIndex index)
+{
+    previewEntry(index);
+}
+
+void eksForm::on_listView_2_doubleClicked(QModelIndex index)
+{
+    previewEntry(index);
+}
+
+void eksForm::on_pushButton_8_clicked()
+{
+    if (m_player->playbackState() == QMediaPlayer::PlayingState)
+        m_player->pause();
+    else
+        m_player->play();
+}
+
+void eksForm::ShowContextMenu(QPoint pos)
+{
+    const QPoint globalPos = ui->listView_2->mapToGlobal(pos);
+    QMenu menu;
+    menu.addAction(OpenLocationText);
+    QAction *play = ffplay == 1 ? menu.addAction(PlayText) : nullptr;
+    QAction *chosen = Modal::execMenu(&menu, globalPos);
+    if (!chosen)
+        return;
+
+    const int g = ui->listView->currentIndex().row();
+    const int j = ui->listView_2->currentIndex().row();
+    if (g < 0 || j < 0 || g >= groupFiles.size() || j >= groupFiles[g].size())
+        return;
+    const QString path = QLatin1Char('/') + splitEntry(groupFiles[g][j], ui->listWidget).path;
+
+    if (chosen == play) {
+        Shell::startDetached(playerCommand(path));
+        return;
+    }
+    const QString folder = changehashdirection(QFileInfo(path).absoluteDir().canonicalPath());
+    const QString command = openFolderCommand(folder);
+    Shell::startDetached(command);
+    ui->progressBar->setValue(100);
+    qDebug() << command;
+    std::cout << "ova e explore path" << command.toStdString() << std::endl;
+}
+
+void eksForm::on_videoPlayer_finished() {}
+void eksForm::on_listView_activated(QModelIndex) {}
+void eksForm::on_listView_3_clicked(QModelIndex) {}
+void eksForm::on_listView_2_entered(QModelIndex) {}
+void eksForm::on_listView_2_activated(QModelIndex) {}
+
+// Run -----------------------------------------------------------------------------------
+
+QString eksForm::napravioutput2(QString fajl, QString ekstenzija)
+{
+    return makeOutputPath(sourceDirs, destinationDir, fajl, ekstenzija);
+}
+
+bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
+{
+    return copyFile(oldFilePath, newFilePath, true);
+}
+
+QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
+{
+    QList<ConversionJob> jobs;
+    for (int g = 0; g < groupFiles.size(); ++g) {
+        for (int j = 0; j < groupFiles[g].size(); ++j) {
+            const JobEntry parts = splitEntry(groupFiles[g][j], ui->listWidget);
+            // Only the marker is read: a "*" in the file's own name is no preset field.
+            const QString extension = Settings::outputExtension(
+                    parts.marker.isEmpty() ? QString()
+                                           : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
+            groupFiles[g][j] = parts.path;
+            sources->append(QLatin1Char('/') + parts.path);
+
+            const QString setting = groupSettings.value(g).value(j);
+            if (setting == Settings::Default)
+                continue;
+            const bool copyOnly = setting == Settings::CopyOnly;
+            jobs.append({parts.path, copyOnly ? QString() : setting, extension, copyOnly});
+        }
+    }
+    return jobs;
+}
+
+void eksForm::setRunning(bool running)
+{
+    const QList<QWidget *> changeTheJob{ui->pushButton,   ui->pushButton_2, ui->pushButton_3,
+                                        ui->pushButton_4, ui->pushButton_5, ui->pushButton_7,
+                                        ui->spinBoxEngines};
+    for (QWidget *widget : changeTheJob)
+        widget->setEnabled(!running);
+    ui->pushButtonStop->setVisible(running);
+}
+
+void eksForm::on_pushButton_4_clicked()
+{
+    if (m_run)
+        return;
+    deletewrongengine().procesiraj();
+    if (enginesFolderEntryCount() == 2) {
+        nobinary();
+        return;
+    }
+    Shell::probe(QString::fromLatin1(WhichProbe), this, [](int) {});
+    const QString engine = resolveEngine();
+
+    QStringList sources;
+    const QList<ConversionJob> jobs = takeJobs(&sources);
+    m_run = new ConversionRun(jobs, sourceDirs, destinationDir, engine, this);
+    m_run->keepIntact(sources);
+    m_run->setProbe(findProbe(engine));
+    m_run->setEnginesAtOnce(ui->spinBoxEngines->value());
+    connect(m_run, &ConversionRun::progressed, this, [this](int percent, const QString &status) {
+        ui->progressBar->setValue(percent);
+        ui->label_4->setText(status);
+    });
+    connect(m_run, &ConversionRun::finished, this, &eksForm::runFinished);
+
+    ui->progressBar->show();
+    ui->label_4->show();
+    setRunning(true);
+    m_run->start();
+}
+
+void eksForm::runFinished()
+{
+    ConversionRun *run = m_run;
+    m_run = nullptr;
+    run->deleteLater();
+    setRunning(false);
+    ui->progressBar->setValue(100);
+    ui->label_4->setText(FinishedText);
+    if (m_closeWhenStopped) {
+        close();
+        return;
+    }
+    QMessageBox box;
+    box.setText(run->report());
+    box.setDetailedText(run->reportDetails());
+    Modal::exec(&box);
+    Shell::startDetached(openJobScriptCommand());
+}
+
+void eksForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_run) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Closing would leave the engines running unseen: the run is stopped first.
+    event->ignore();
+    QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
+                         QMessageBox::Yes | QMessageBox::No);
+    if (Modal::exec(&question) == QMessageBox::Yes) {
+        m_closeWhenStopped = true;
+        m_run->stop();
+    }
+}
