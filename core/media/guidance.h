@@ -16,5 +16,5 @@ struct Guidance
 // in order; the last match wins.
 Guidance guidanceFor(const QString &key);
 
-// Every key of the table, in table order.
+// Every extension of the table that has advice, in table order.
 QStringList guidanceKeys();

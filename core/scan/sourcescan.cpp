@@ -1,6 +1,7 @@
 #include "core/scan/sourcescan.h"
 
 #include "core/base/pathhelpers.h"
+#include "core/media/extensions.h"
 
 #include <QDebug>
 #include <QFile>
@@ -15,26 +16,12 @@
 
 QStringList knownMediaExtensions()
 {
-    return {QStringLiteral("MOV"),  QStringLiteral("AVI"),  QStringLiteral("MP4"),
-            QStringLiteral("WMV"),  QStringLiteral("MP4"),  QStringLiteral("WMV"),
-            QStringLiteral("MKV"),  QStringLiteral("3GP"),  QStringLiteral("RMVB"),
-            QStringLiteral("RM"),   QStringLiteral("MP2V"), QStringLiteral("M2V"),
-            QStringLiteral("M2S"),  QStringLiteral("MPA"),  QStringLiteral("MP2"),
-            QStringLiteral("M2A"),  QStringLiteral("MPEG"), QStringLiteral("MPG"),
-            QStringLiteral("MPE"),  QStringLiteral("M1S"),  QStringLiteral("VOB"),
-            QStringLiteral("WMA"),  QStringLiteral("M4V"),  QStringLiteral("M4A"),
-            QStringLiteral("FLAC"), QStringLiteral("FLV"),  QStringLiteral("DTS"),
-            QStringLiteral("AMR"),  QStringLiteral("AIF"),  QStringLiteral("AIFF"),
-            QStringLiteral("ASF"),  QStringLiteral("DV"),   QStringLiteral("MJPEG"),
-            QStringLiteral("MXF"),  QStringLiteral("DIVX"), QStringLiteral("MTS"),
-            QStringLiteral("TS"),   QStringLiteral("DVF"),  QStringLiteral("M4B"),
-            QStringLiteral("MP3"),  QStringLiteral("MP2"),  QStringLiteral("APE"),
-            QStringLiteral("TTA"),  QStringLiteral("VW"),   QStringLiteral("AAC"),
-            QStringLiteral("MPC"),  QStringLiteral("SPX"),  QStringLiteral("MP1"),
-            QStringLiteral("OGV"),  QStringLiteral("OGA"),  QStringLiteral("OGX"),
-            QStringLiteral("SQF"),  QStringLiteral("SVI"),  QStringLiteral("WAV"),
-            QStringLiteral("W64"),  QStringLiteral("R3D"),  QStringLiteral("MXG"),
-            QStringLiteral("M2TS")};
+    QStringList extensions;
+    for (const ExtensionFacts &row : extensionTable()) {
+        if (row.scanned)
+            extensions.append(QString::fromUtf16(row.extension).toUpper());
+    }
+    return extensions;
 }
 
 bool isFileEntry(const QString &text)

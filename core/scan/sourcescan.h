@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-// The 58 media extensions the folder scan accepts, upper case, in list order.
+// The media extensions the folder scan accepts, upper case, in table order (some twice).
 QStringList knownMediaExtensions();
 
 // An entry with a dot is taken for a file, any other for a folder.
