@@ -6,7 +6,8 @@
 
 #include <QDebug>
 #include <QFile>
-#include <fstream>
+#include <QSaveFile>
+#include <QStringDecoder>
 
 QString presetsFilePath()
 {
@@ -40,28 +41,36 @@ QString presetLineRefusal(const QString &line)
 
 void savepreset(std::string line)
 {
-    std::ofstream file(QFile::encodeName(presetsFilePath()).constData(),
-                       std::ios::out | std::ios::app | std::ios::binary);
-    if (!file.is_open())
-        return; // the preset stays in the form that made it; nothing to tell the user
-    file << line << '\n';
-    file.flush();
+    // The file is written whole, the old lines and the new one, so that a crash while
+    // saving never leaves half a presets file.
+    const QString path = presetsFilePath();
+    QFile old(path);
+    QByteArray bytes;
+    if (old.open(QIODevice::ReadOnly))
+        bytes = old.readAll();
+    else if (old.exists())
+        return; // rewriting it would lose the presets it holds
+    bytes.append(line.data(), qsizetype(line.size())).append('\n');
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        file.commit(); // a preset not saved stays in the form that made it: nothing to tell
 }
 
 QStringList loadpresets()
 {
     const QString path = presetsFilePath();
     qDebug() << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Splitting at every line feed gives a file ending in one a further, empty, line; the
+    // form skips it with the other short lines.
     QStringList lines;
-    std::ifstream file(QFile::encodeName(path).constData(), std::ios::in | std::ios::binary);
-    if (!file.is_open())
-        return lines;
-    // Testing before each read gives a file ending in a line feed one more, empty, line;
-    // the form skips it with the other short lines.
-    while (file.good()) {
-        std::string line;
-        std::getline(file, line);
-        lines.append(QString::fromLatin1(line.data(), qsizetype(line.size())));
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        const QString text = utf8.decode(line);
+        // Older versions wrote Latin-1, which is seldom valid UTF-8.
+        lines.append(utf8.hasError() ? QString::fromLatin1(line) : text);
     }
     return lines;
 }

@@ -14,8 +14,8 @@ QString presetRefusal(const QString &arguments, const QString &extension);
 // The same for a line of a preset file: lines that are no preset line are not judged.
 QString presetLineRefusal(const QString &line);
 
-// Appends one Latin-1 line to the presets file.
+// Appends one UTF-8 line to the presets file.
 void savepreset(std::string line);
-// Every line of the presets file, from Latin-1; a file ending in a line feed
-// yields a trailing empty string.
+// Every line of the presets file, from UTF-8, or from Latin-1 for a line that is no valid
+// UTF-8; a file ending in a line feed yields a trailing empty string.
 QStringList loadpresets();

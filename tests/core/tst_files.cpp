@@ -197,16 +197,20 @@ private slots:
         QCOMPARE(everything(sandbox.home()), QStringList());
     }
 
-    // Latin-1 lines; a final line feed gives one more, empty, line.
+    // UTF-8 lines, an older Latin-1 line read as Latin-1; a final line feed gives one more,
+    // empty, line.
     void presetsAreAppendedAndLoadedBack()
     {
         Sandbox sandbox;
         QCOMPARE(presetsFilePath(), sandbox.bundle() + "/presets.txt");
         QCOMPARE(loadpresets(), QStringList());
+        const QString made = presetLine("проба", "-metadata title='Проба'", "MOV");
         savepreset("***"); // the first preset makes the file
-        savepreset(QStringLiteral("*É*-b 36M*MOV").toLatin1().toStdString());
-        QCOMPARE(readFile(presetsFilePath()), QByteArray("***\n*\xC9*-b 36M*MOV\n"));
-        QCOMPARE(loadpresets(), QStringList({"***", "*É*-b 36M*MOV", ""}));
+        savepreset(made.toStdString());
+        QCOMPARE(loadpresets(), QStringList({"***", made, ""}));
+        QVERIFY(writeFile(presetsFilePath(), "*\xC9*-an*MOV\n"));
+        savepreset(made.toStdString());
+        QCOMPARE(loadpresets(), QStringList({"*É*-an*MOV", made, ""}));
         QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\n*B*-vn*wav"));
         QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
     }

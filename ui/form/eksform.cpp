@@ -384,7 +384,7 @@ void eksForm::getentry(QString ime, QString arguments, QString exten)
 {
     const QString line = presetLine(ime, arguments, exten);
     ui->listWidget->insertItem(ui->listWidget->count(), line);
-    savepreset(line.toLatin1().toStdString());
+    savepreset(line.toStdString());
 }
 
 void eksForm::on_pushButton_7_clicked()
@@ -408,7 +408,7 @@ void eksForm::on_pushButton_7_clicked()
             refused.append(line + QLatin1Char('\n') + refusal);
             continue;
         }
-        savepreset(line.toLatin1().toStdString());
+        savepreset(line.toStdString());
         ui->listWidget->insertItem(ui->listWidget->count(), line);
     }
     if (!refused.isEmpty()) {
