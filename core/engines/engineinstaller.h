@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSaveFile>
 #include <QString>
-#include <QTemporaryFile>
 
-// Puts an engine into place without ever leaving half of one: the bytes go to a hidden
-// temporary file beside the target, which takes the target's name (mode 0755) only once
-// complete. Until then an engine of that name stays as it was; a failed or abandoned
-// installation leaves no file behind.
+// Puts an engine into place without ever leaving half of one: the bytes are saved whole
+// (QSaveFile) and take the target's name, mode 0755, only when committed. Until then an
+// engine of that name stays as it was; a failed or abandoned installation leaves no file
+// behind.
 class EngineInstaller
 {
 public:
@@ -24,7 +24,6 @@ public:
 private:
     bool fail(const QString &error);
 
-    QString m_target;
-    QTemporaryFile m_file;
+    QSaveFile m_file;
     QString m_error;
 };

@@ -156,6 +156,11 @@ private slots:
         struct stat installed {};
         QVERIFY(stat(QFile::encodeName(target).constData(), &installed) == 0);
         QCOMPARE(installed.st_mode & 07777, 0755u);
+        // A link at the engine's name is replaced, never written through.
+        QVERIFY(QFile::remove(target) && QFile::link(sandbox.path() + "/old", target));
+        EngineInstaller overLink(target);
+        QVERIFY(overLink.open() && overLink.write("new") && overLink.commit());
+        QVERIFY(!QFileInfo(target).isSymLink() && readFile("old") == "old engine");
     }
 
     void engineCleanupKeepsLargeFilesAndPrograms()
