@@ -167,12 +167,12 @@ private slots:
     {
         Sandbox sandbox;
         const QString engines = sandbox.engines() + '/';
-        QVERIFY(writeFile(engines + "notes.txt", QByteArray(2999999, '\0')));
-        QVERIFY(writeFile(engines + "ffmpeg", QByteArray(3000000, '\0')));
+        QVERIFY(writeFile(engines + "notes.txt", QByteArray(MinimumEngineSize - 1, '\0')));
+        QVERIFY(writeFile(engines + "ffmpeg", QByteArray(MinimumEngineSize, '\0')));
         QVERIFY(writeFile(engines + "elf", "\x7F" "ELF") && writeFile(engines + "script", "#!/bin/sh\n"));
         QVERIFY(writeFile(engines + ".DS_Store", "tiny")); // hidden: not looked at
         // Links to a large file and a small one beside the engines folder, and to nothing.
-        QVERIFY(writeFile("large", QByteArray(3000000, '\0')) && writeFile("small", "text"));
+        QVERIFY(writeFile("large", QByteArray(MinimumEngineSize, '\0')) && writeFile("small", "text"));
         for (const char *target : {"large", "small", "gone"})
             QVERIFY(QFile::link(sandbox.path() + '/' + target, engines + "to-" + target));
         deletewrongengine().procesiraj();

@@ -1,5 +1,6 @@
 // The engine download dialog, fetching from a small HTTP server on 127.0.0.1.
 
+#include "core/engines/deletewrongengine.h"
 #include "ui/engines/getengine.h"
 
 #include "ui_getengine.h"
@@ -12,7 +13,7 @@
 #include <QtWidgets>
 
 namespace {
-constexpr int BigSize = 3000000;
+constexpr int BigSize = MinimumEngineSize;
 const QByteArray BigEngine(BigSize, 'e');
 
 // Answers /big with an engine of 3,000,000 bytes, /small with one byte less, /moved with a
