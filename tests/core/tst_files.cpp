@@ -208,6 +208,7 @@ private slots:
         savepreset("***"); // the first preset makes the file
         savepreset(made.toStdString());
         QCOMPARE(loadpresets(), QStringList({"***", made, ""}));
+        QCOMPARE(readFile(presetsFilePath()), "***\n" + made.toUtf8() + '\n');
         QVERIFY(writeFile(presetsFilePath(), "*\xC9*-an*MOV\n"));
         savepreset(made.toStdString());
         QCOMPARE(loadpresets(), QStringList({"*É*-an*MOV", made, ""}));
