@@ -12,6 +12,8 @@ class EngineInstaller
 {
 public:
     explicit EngineInstaller(const QString &target);
+    ~EngineInstaller();
+    Q_DISABLE_COPY_MOVE(EngineInstaller)
 
     bool open();
     bool write(const QByteArray &bytes);
@@ -23,7 +25,9 @@ public:
 
 private:
     bool fail(const QString &error);
+    void restoreLink();
 
     QSaveFile m_file;
+    QString m_setAsideLink; // a link at the target's name, kept until the commit
     QString m_error;
 };

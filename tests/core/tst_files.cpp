@@ -151,8 +151,11 @@ private slots:
         struct stat installed {};
         QVERIFY(stat(QFile::encodeName(target).constData(), &installed) == 0);
         QCOMPARE(installed.st_mode & 07777, 0755u);
-        // A link at the engine's name is replaced, never written through.
+        // A link at the engine's name is replaced, never written through, and stays until then.
         QVERIFY(QFile::remove(target) && QFile::link(sandbox.path() + "/old", target));
+        EngineInstaller(target).open();
+        QVERIFY(QFileInfo(target).isSymLink());
+        QCOMPARE(filesBelow(sandbox.engines()), QStringList{"ffmpeg"});
         EngineInstaller overLink(target);
         QVERIFY(overLink.open() && overLink.write("new") && overLink.commit());
         QVERIFY(!QFileInfo(target).isSymLink() && readFile("old") == "old engine");
