@@ -2,6 +2,8 @@
 #include "core/shell/commands.h"
 #include "core/jobs/uniqueoutputnames.h"
 #include "core/jobs/outputpath.h"
+#include "core/jobs/jobmodel.h"
+#include "core/presets/presetfile.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
 
@@ -139,6 +141,34 @@ private slots:
         // Again, normalised in place, with the path as the analysis gives it (no leading slash).
         QCOMPARE(makeOutputPath(sources, destination, file.mid(1), extension), at(output));
         QVERIFY(mirrored ? QFileInfo(QFileInfo(at(output)).path()).isDir() : entries(m_root) == before);
+    }
+
+    // A marker is read back from its entry whatever the path and the preset hold.
+    void jobEntriesGiveBackTheirPathAndMarker_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("marker");    // none: nothing assigned
+        QTest::addColumn<QString>("extension"); // a preset's; none: the catalogue's own
+        QTest::newRow("unassigned") << "/s/a.mov" << "" << "";
+        QTest::newRow("dropped alone") << "s/a.mov" << Settings::DvPal << "";
+        QTest::newRow("re-wrap, marks in the path") << "/s/a|b*c.mts" << Settings::Rewrap << "";
+        QTest::newRow("preset-like path") << "/x/|*a*b*c.mov" << Settings::CopyOnly << "";
+        QTest::newRow("preset") << "/s/a*b*c*d.mov" << presetLine("p", "-b 5M", "mp4") << "mp4";
+        QTest::newRow("preset holding \"|\"")
+            << "/s/a|b.wav" << presetLine("p", "-af pan=stereo|c0=c0", "wav") << "wav";
+    }
+
+    void jobEntriesGiveBackTheirPathAndMarker()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, marker);
+        QFETCH(QString, extension);
+        const QString entry = marker.isEmpty() ? path : JobModel::assigned(path, marker);
+        QCOMPARE(JobModel::isAssigned(entry), !marker.isEmpty());
+        QCOMPARE(JobModel::split(entry).path, path);
+        QCOMPARE(JobModel::split(entry).marker, marker);
+        QCOMPARE(JobModel::outputExtension(marker),
+                 extension.isEmpty() ? Settings::outputExtension({}) : extension);
     }
 
     // No claimed name is a source or an earlier claim, however the path is spelled.
