@@ -38,10 +38,6 @@ const QString AboutText = QStringLiteral(
     "fast utilizing all CPU cores.");
 const QString EngineQuestion = QStringLiteral(
     "you have chosen a binary, would you like to use this as an conversion engine?");
-const QString NothingToAnalyze = QStringLiteral(
-    "Choose your destination folder and add at have at least one item in the sources!");
-const QString NothingFound =
-    QStringLiteral("No files found in the source folder! Please try Again!");
 const QString RunGoingOn =
     QStringLiteral("A conversion is running: stop it or let it finish before changing the sources!");
 const QUrl TutorialUrl(QStringLiteral("https://www.youtube.com/@veltroan"));
@@ -303,7 +299,7 @@ void MainWindow::on_pushButton_2_clicked()
     abortFlag = 0;
 
     if (destdir.size() < 3 || ui->listWidget->count() == 0) {
-        ui->label_4->setText(NothingToAnalyze);
+        ui->label_4->setText(NothingToAnalyzeText);
         ui->label_4->show();
         return;
     }
@@ -356,7 +352,7 @@ void MainWindow::on_pushButton_2_clicked()
         openNewWindow();
         emit sendEXT(eks2, filtrirani, sourcedirs, destdir);
     } else {
-        ui->label_4->setText(NothingFound);
+        ui->label_4->setText(NothingFoundText);
         ui->label_4->show();
         ui->label->hide();
     }

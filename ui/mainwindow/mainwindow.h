@@ -24,6 +24,12 @@ extern QStringList eks2;
 // File path to lower-case extension, filled by every analysis.
 extern QMap<QString, QString> fajls_novi;
 
+// What ANALYZE says in the red label when it has nothing to analyze, or found nothing.
+inline const QString NothingToAnalyzeText = QStringLiteral(
+    "Choose your destination folder and add at have at least one item in the sources!");
+inline const QString NothingFoundText =
+    QStringLiteral("No files found in the source folder! Please try Again!");
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
