@@ -551,6 +551,8 @@ void eksForm::runFinished()
 void eksForm::closeEvent(QCloseEvent *event)
 {
     if (!m_run) {
+        // A preview nobody sees any more would go on decoding.
+        m_player->stop();
         QWidget::closeEvent(event);
         return;
     }

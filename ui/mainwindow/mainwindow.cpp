@@ -92,6 +92,8 @@ MainWindow::~MainWindow()
 void MainWindow::openNewWindow()
 {
     form = new eksForm();
+    // A closed form is not shown again: kept, its player would hold its whole pipeline.
+    form->setAttribute(Qt::WA_DeleteOnClose);
     connect(this, &MainWindow::sendEXT, form, &eksForm::receiveEXT);
     connect(form, &eksForm::sendOUT, this, &MainWindow::sendIN);
     form->show();
@@ -312,6 +314,8 @@ void MainWindow::on_pushButton_2_clicked()
     m_scanning = true;
     qApp->installEventFilter(this);
     QStringList extensions;
+    // The folders of this analysis: sourcedirs also keeps those of every earlier one.
+    QStringList folders;
     for (int row = 0; row < ui->listWidget->count(); ++row) {
         const QString text = ui->listWidget->item(row)->text();
         const QString path = entryPath(text);
@@ -323,6 +327,7 @@ void MainWindow::on_pushButton_2_clicked()
             continue;
         }
         sourcedirs.append(text);
+        folders.append(text);
         qDebug() << "PRED NAJDI EXTENSION....";
         QStringList found;
         const std::vector<std::string> scanned = najdiEKSTENZII(path, found, fajls_novi);
@@ -350,7 +355,7 @@ void MainWindow::on_pushButton_2_clicked()
 
     if (!eks2.isEmpty()) {
         openNewWindow();
-        emit sendEXT(eks2, filtrirani, sourcedirs, destdir);
+        emit sendEXT(eks2, filtrirani, folders, destdir);
     } else {
         ui->label_4->setText(NothingFoundText);
         ui->label_4->show();

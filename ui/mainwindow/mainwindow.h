@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QMainWindow>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 #include <map>
@@ -44,7 +45,8 @@ public:
     QStringList fileList;
     QVector<QStringList> filtrirani;
     Ui_MainWindow *ui = nullptr;
-    eksForm *form = nullptr;
+    // The form of the latest analysis; it is deleted when closed.
+    QPointer<eksForm> form;
 
 signals:
     void sendEXT(QStringList lista, QVector<QStringList> filtrirani, QStringList sourcedirs,
