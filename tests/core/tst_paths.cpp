@@ -143,32 +143,21 @@ private slots:
         QVERIFY(mirrored ? QFileInfo(QFileInfo(at(output)).path()).isDir() : entries(m_root) == before);
     }
 
-    // A marker is read back from its entry whatever the path and the preset hold.
-    void jobEntriesGiveBackTheirPathAndMarker_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("marker");    // none: nothing assigned
-        QTest::addColumn<QString>("extension"); // a preset's; none: the catalogue's own
-        QTest::newRow("unassigned") << "/s/a.mov" << "" << "";
-        QTest::newRow("dropped alone") << "s/a.mov" << Settings::DvPal << "";
-        QTest::newRow("re-wrap, marks in the path") << "/s/a|b*c.mts" << Settings::Rewrap << "";
-        QTest::newRow("preset-like path") << "/x/|*a*b*c.mov" << Settings::CopyOnly << "";
-        QTest::newRow("preset") << "/s/a*b*c*d.mov" << presetLine("p", "-b 5M", "mp4") << "mp4";
-        QTest::newRow("preset holding \"|\"")
-            << "/s/a|b.wav" << presetLine("p", "-af pan=stereo|c0=c0", "wav") << "wav";
-    }
-
+    // A marker is read back from its entry whatever the path and a preset hold; only a
+    // preset's marker gives the output another extension than the catalogue's own.
     void jobEntriesGiveBackTheirPathAndMarker()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, marker);
-        QFETCH(QString, extension);
-        const QString entry = marker.isEmpty() ? path : JobModel::assigned(path, marker);
-        QCOMPARE(JobModel::isAssigned(entry), !marker.isEmpty());
-        QCOMPARE(JobModel::split(entry).path, path);
-        QCOMPARE(JobModel::split(entry).marker, marker);
-        QCOMPARE(JobModel::outputExtension(marker),
-                 extension.isEmpty() ? Settings::outputExtension({}) : extension);
+        const QList<QStringList> cases = { // path, marker (none: unassigned), preset's extension
+            {"/s/a.mov", "", ""}, {"s/a.mov", Settings::DvPal, ""}, {"/s/a|b*c.mts", Settings::Rewrap, ""},
+            {"/x/|*a*b*c.mov", Settings::CopyOnly, ""}, {"/s/a*b*c*d.mov", presetLine("p", "-b 5M", "mp4"), "mp4"},
+            {"/s/a|b.wav", presetLine("p", "-af pan=stereo|c0=c0", "wav"), "wav"}};
+        for (const QStringList &c : cases) {
+            const QString entry = c[1].isEmpty() ? c[0] : JobModel::assigned(c[0], c[1]);
+            QCOMPARE(JobModel::isAssigned(entry), !c[1].isEmpty());
+            QCOMPARE(JobModel::split(entry).path, c[0]);
+            QCOMPARE(JobModel::split(entry).marker, c[1]);
+            QCOMPARE(JobModel::outputExtension(c[1]), c[2].isEmpty() ? Settings::outputExtension({}) : c[2]);
+        }
     }
 
     // No claimed name is a source or an earlier claim, however the path is spelled.
