@@ -227,7 +227,6 @@ int forms(const QString &tree, const QString &destination, int cycles, int playM
         std::printf("cycle=%d playing_rss_kb=%ld rss_kb=%ld threads=%d form_deleted=%d\n", cycle,
                     playingRss, rss, threads, form.isNull() ? 1 : 0);
         std::fflush(stdout);
-        delete form; // a form that outlived its closing is counted once, then let go
     }
     return 0;
 }

@@ -59,8 +59,8 @@ const QString NotLoadedText = QStringLiteral("These presets were not loaded:");
 
 // A decoded 4K frame is about 12 MB. Once such a block is freed, glibc raises the size from
 // which it maps blocks of their own, so later frames come from the heap and stay resident
-// after the player is gone: each closed preview would leave hundreds of MB behind. A fixed
-// threshold keeps every frame in a mapping of its own, returned when it is freed.
+// after the player is gone: each closed 4K preview would leave tens of MB behind. A fixed
+// threshold keeps every frame in a mapping of its own, given back when it is freed.
 void returnFramesWhenFreed()
 {
 #ifdef __GLIBC__
