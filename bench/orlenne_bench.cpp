@@ -10,6 +10,8 @@
 //                                                  N engines at once, PROBE probe|none
 //   orlenne_bench faults SOURCE DEST RUNS          runs with a faulty stand-in engine
 //   orlenne_bench time OUT COMMAND ARGS...         a baseline command, its output to OUT
+//   orlenne_bench forms TREE DEST CYCLES PLAY_MS   CYCLES times: ANALYZE, the first file
+//                                                  previewed for PLAY_MS, the form closed
 //
 // Each prints one line "key=value ..." with call_ms, the wall time of the call alone
 // (from the click, or the function call, to its return), and maxrss_kb, the process's
@@ -32,7 +34,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMediaPlayer>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -159,6 +163,72 @@ int analyze(const QString &tree, const QString &destination)
     std::printf("found=%ld dialogs=%d %s maxrss_kb=%ld rss_before_kb=%ld\n", found, dialogs,
                 times.constData(), maxRssKb(), rssBefore);
     return found > 0 ? 0 : 1;
+}
+
+// The process's resident memory and thread count now (not the peak).
+void residentNow(long *rssKb, int *threads)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            *rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
+        else if (line.startsWith("Threads:"))
+            *threads = line.mid(8).trimmed().toInt();
+    }
+}
+
+// Runs the event loop until done() or the timeout; true when done.
+template<typename Done>
+bool waitFor(Done done, int timeoutMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done() && elapsed.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// As a user previews footage: ANALYZE, a click on the first file, a few seconds of it, the
+// form closed; the memory and threads left after each cycle.
+int forms(const QString &tree, const QString &destination, int cycles, int playMs)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    MainWindow window;
+    window.show();
+    settle();
+    window.findChild<QListWidget *>(QStringLiteral("listWidget"))
+        ->addItem(QStringLiteral("file://") + tree);
+    destdir = destination;
+    Modal::setDialogRunner([](QDialog *) { return int(QMessageBox::No); });
+    auto *analyzeButton = window.findChild<QPushButton *>(QStringLiteral("pushButton_2"));
+    long rss = 0;
+    int threads = 0;
+    residentNow(&rss, &threads);
+    std::printf("cycle=0 rss_kb=%ld threads=%d\n", rss, threads);
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+        analyzeButton->click();
+        const QPointer<eksForm> form = window.form;
+        if (!form)
+            return 1;
+        settle();
+        auto *files = form->findChild<QListView *>(QStringLiteral("listView_2"));
+        emit files->clicked(files->model()->index(0, 0));
+        const QMediaPlayer *player = form->player();
+        if (!waitFor([player, playMs] { return player->position() >= playMs; }, playMs + 20000))
+            return 1;
+        residentNow(&rss, &threads);
+        const long playingRss = rss;
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
+        residentNow(&rss, &threads);
+        std::printf("cycle=%d playing_rss_kb=%ld rss_kb=%ld threads=%d form_deleted=%d\n", cycle,
+                    playingRss, rss, threads, form.isNull() ? 1 : 0);
+        std::fflush(stdout);
+    }
+    return 0;
 }
 
 // ANALYZE's folder scan alone: no window, no form.
@@ -354,7 +424,7 @@ int timeCommand(const char *output, char **command)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: orlenne_bench maketree|analyze|walk|copy|copy-in-kernel|run|faults|time ...\n");
+    std::fprintf(stderr, "usage: orlenne_bench maketree|analyze|walk|copy|copy-in-kernel|run|faults|forms|time ...\n");
     return 2;
 }
 
@@ -384,6 +454,9 @@ int main(int argc, char **argv)
         return run(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                    QString::fromLocal8Bit(argv[4]), std::atoi(argv[5]),
                    std::strcmp(argv[6], "probe") == 0, argc == 8);
+    if (std::strcmp(mode, "forms") == 0 && argc == 6)
+        return forms(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                     std::atoi(argv[4]), std::atoi(argv[5]));
     if (std::strcmp(mode, "faults") == 0 && argc == 5)
         return faults(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                       std::atoi(argv[4]));

@@ -330,6 +330,20 @@ row "Copy-only of 2 GiB, read back and compared by xxHash, vs \`cp SRC DST\`" "$
     "$ratio" "$(cpu "$data/verified" "$data/cp")" "≤ 2.1" "$(verdict "$ratio <= 2.1")"
 rm -rf "$data/verify"
 
+step "5 cycles of ANALYZE, 3 s of a 4K preview and the form closed"
+make_workdir "$data/forms" stand-in
+ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=3840x2160:rate=25:duration=8" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=8" -c:v libx264 -preset ultrafast \
+    -pix_fmt yuv420p -c:a aac -shortest "$data/forms/footage/clip4k.mov" || fail "making the 4K clip"
+cycles=$(in_workdir "$data/forms" "$bench" forms "$data/forms/footage" "$data/forms/out" 5 3000) \
+    || fail "forms: $cycles"
+after() { field rss_kb "$(grep "^cycle=$1 " <<<"$cycles")"; }
+growth=$(calc "($(after 5) - $(after 1)) / 4 / 1024" 1)
+row "ANALYZE, 3 s of a 4K preview, the form closed, 5 cycles: growth of resident memory a cycle after the first" \
+    "$growth MB" "–" "–" "–" "≤ 20 MB" "$(verdict "$growth <= 20")"
+info+=("Forms: resident memory after each cycle $(for c in 0 1 2 3 4 5; do printf '%s ' "$(calc "$(after $c) / 1024" 0)"; done)MB, threads after the last $(field threads "$(grep '^cycle=5 ' <<<"$cycles")")")
+rm -rf "$data/forms"
+
 # --- table -------------------------------------------------------------------------------
 echo
 echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \

@@ -2,6 +2,8 @@
 #include "core/shell/commands.h"
 #include "core/jobs/uniqueoutputnames.h"
 #include "core/jobs/outputpath.h"
+#include "core/jobs/jobmodel.h"
+#include "core/presets/presetfile.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
 
@@ -139,6 +141,23 @@ private slots:
         // Again, normalised in place, with the path as the analysis gives it (no leading slash).
         QCOMPARE(makeOutputPath(sources, destination, file.mid(1), extension), at(output));
         QVERIFY(mirrored ? QFileInfo(QFileInfo(at(output)).path()).isDir() : entries(m_root) == before);
+    }
+
+    // A marker is read back from its entry whatever the path and a preset hold; only a
+    // preset's marker gives the output another extension than the catalogue's own.
+    void jobEntriesGiveBackTheirPathAndMarker()
+    {
+        const QList<QStringList> cases = { // path, marker (none: unassigned), preset's extension
+            {"/s/a.mov", "", ""}, {"s/a.mov", Settings::DvPal, ""}, {"/s/a|b*c.mts", Settings::Rewrap, ""},
+            {"/x/|*a*b*c.mov", Settings::CopyOnly, ""}, {"/s/a*b*c*d.mov", presetLine("p", "-b 5M", "mp4"), "mp4"},
+            {"/s/a|b.wav", presetLine("p", "-af pan=stereo|c0=c0", "wav"), "wav"}};
+        for (const QStringList &c : cases) {
+            const QString entry = c[1].isEmpty() ? c[0] : JobModel::assigned(c[0], c[1]);
+            QCOMPARE(JobModel::isAssigned(entry), !c[1].isEmpty());
+            QCOMPARE(JobModel::split(entry).path, c[0]);
+            QCOMPARE(JobModel::split(entry).marker, c[1]);
+            QCOMPARE(JobModel::outputExtension(c[1]), c[2].isEmpty() ? Settings::outputExtension({}) : c[2]);
+        }
     }
 
     // No claimed name is a source or an earlier claim, however the path is spelled.

@@ -4,8 +4,10 @@
 #include "ui/common/modal.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
+#include "core/jobs/jobmodel.h"
 #include "core/media/guidance.h"
 #include "core/media/settingscatalogue.h"
+#include "core/presets/presetfile.h"
 #include "ui/presets/dialogpresets.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -17,6 +19,8 @@
 #include <QtWidgets>
 
 namespace {
+using JobModel::assigned;
+
 // A shown form in its own sandbox, whose questions are answered No.
 struct Fixture
 {
@@ -67,7 +71,7 @@ private slots:
     void applyAssignsUnassignedFilesTheirMarkersAndResetFreesThem()
     {
         Fixture f;
-        const QString preset = QStringLiteral("*MINE*-vcodec mpeg4 -b 5M*mp4");
+        const QString preset = presetLine("mine", "-vcodec mpeg4 -b 5M", "mp4");
         QVERIFY(writeFile(f.sandbox.bundle() + "/presets.txt", "*\n**\n***\n" + preset.toLatin1() + '\n'));
         f.form.receiveEXT({"mov", "mts"},
                           {{"/s/a1.mov", "/s/a2.mov"}, {"/s/m1.mts", "/s/m2.mts", "/s/m3.mts", "/s/m4.mts"}},
@@ -96,10 +100,11 @@ private slots:
         f.child<QComboBox>("comboBox_3")->setCurrentText("48000");
         f.press({0, 1});
         // A preset's whole line is the marker, its arguments the setting.
-        QCOMPARE(f.form.groupFiles[0],
-                 QStringList({"/s/a1.mov|" + Settings::Wav + "|", "/s/a2.mov|" + preset + "|"}));
+        QCOMPARE(f.form.groupFiles[0], QStringList({assigned("/s/a1.mov", Settings::Wav),
+                                                    assigned("/s/a2.mov", preset)}));
         QCOMPARE(f.form.groupSettings[0],
-                 QStringList({"-acodec pcm_s16le -vn -ar 48000", "-vcodec mpeg4 -b 5M"}));
+                 QStringList({Settings::argumentsFor({Settings::Wav, {}, "16", "48000"}),
+                              "-vcodec mpeg4 -b 5M"}));
 
         f.clickExtension(1);
         f.chooseSetting(Settings::CopyOnly);
@@ -109,7 +114,7 @@ private slots:
         // A second setting does not replace the first until the file is reset.
         f.chooseSetting(Settings::DvNtsc);
         f.press({0});
-        QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts|720x576 DV PAL|"));
+        QCOMPARE(f.form.groupFiles[1][0], assigned("/s/m1.mts", Settings::DvPal));
         f.press({0}, "pushButton_3");
         QCOMPARE(f.form.groupFiles[1][0], QStringLiteral("/s/m1.mts"));
         QCOMPARE(f.form.groupSettings[1][0], Settings::Default);
@@ -121,8 +126,8 @@ private slots:
         f.press({1});
         QVERIFY(!rewrap->isChecked());
         QCOMPARE(f.form.groupFiles[1],
-                 QStringList({"/s/m1.mts|720x480 DV NTSC|", "/s/m2.mts|" + Settings::Rewrap + "|",
-                              "/s/m3.mts|720x576 DV PAL|", "/s/m4.mts|" + Settings::CopyOnly + "|"}));
+                 QStringList({assigned("/s/m1.mts", Settings::DvNtsc), assigned("/s/m2.mts", Settings::Rewrap),
+                              assigned("/s/m3.mts", Settings::DvPal), assigned("/s/m4.mts", Settings::CopyOnly)}));
         QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
         QCOMPARE(f.form.groupSettings[1][1], Settings::Rewrap);
         QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
@@ -204,7 +209,7 @@ private slots:
             delete dialog;
             return;
         }
-        f.chooseSetting("*MINE*" + typed + "*mp4");
+        f.chooseSetting(presetLine("mine", typed, "mp4"));
         f.press({0});
         f.child<QPushButton>("pushButton_4")->click();
 
@@ -259,7 +264,7 @@ private slots:
         QVERIFY(runFfmpeg(QStringList{"-f", "lavfi", "-i", "testsrc=size=64x64:rate=25", "-f", "lavfi",
                                       "-i", "sine", "-t", "5", "-pix_fmt", "yuv420p"}
                           + encoding + QStringList{clip}));
-        f.form.receiveEXT({"mov"}, {{clip.mid(1) + "|" + Settings::H264 + "|"}}, {}, "/out");
+        f.form.receiveEXT({"mov"}, {{assigned(clip.mid(1), Settings::H264)}}, {}, "/out");
 
         clickRows(f.files(), {0});
         QMediaPlayer *player = f.form.player();
@@ -285,17 +290,13 @@ private slots:
         QVERIFY(QFile::link(folder, root + "/linked"));
         const QString clip = root + "/linked" + name;
         // Dropped on its own and assigned: the player is given "/" + the entry's path.
-        f.form.receiveEXT({"mov"}, {{clip.mid(1) + "|H.264|"}}, {}, root + "/out");
-        QString choice;
-        Modal::setMenuRunner([&](QMenu *menu, const QPoint &) -> QAction * {
-            for (QAction *action : menu->actions()) {
-                if (action->text() == choice)
-                    return action;
-            }
-            return nullptr;
-        });
+        f.form.receiveEXT({"mov"}, {{assigned(clip.mid(1), Settings::H264)}}, {}, root + "/out");
+        // The menu's entries in their order: the location, then the player when offered.
+        enum { OpenLocation, Play };
+        int choice = -1;
+        Modal::setMenuRunner([&](QMenu *menu, const QPoint &) { return menu->actions().value(choice); });
         const auto restore = qScopeGuard([] { Modal::setMenuRunner({}); });
-        const auto rightClick = [&](const QString &chosen) {
+        const auto rightClick = [&](int chosen) {
             choice = chosen;
             QWidget *list = f.files()->viewport();
             QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, list->mapToGlobal(QPoint(5, 5)));
@@ -303,13 +304,13 @@ private slots:
         };
         auto *bar = f.child<QProgressBar>("progressBar");
 
-        rightClick("Open Location in Finder"); // no file is current yet: nothing runs
+        rightClick(OpenLocation); // no file is current yet: nothing runs
         QCOMPARE(bar->value(), 0);
         f.files()->setCurrentIndex(f.files()->model()->index(0, 0));
-        rightClick("Play");
+        rightClick(Play);
         QTRY_COMPARE(exactRecordedCalls(players), QList<QByteArrayList>({{clip.toUtf8()}}));
         QCOMPARE(bar->value(), 0);
-        rightClick("Open Location in Finder");
+        rightClick(OpenLocation);
         QTRY_COMPARE(exactRecordedCalls(openers), QList<QByteArrayList>({{folder.toUtf8()}}));
         QCOMPARE(bar->value(), 100);
         for (const QString &file : filesBelow(root))

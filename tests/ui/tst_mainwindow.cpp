@@ -6,14 +6,11 @@
 #include "testsupport.h"
 #include "uisupport.h"
 
+#include <QMediaPlayer>
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
-const QString NothingToAnalyze = QStringLiteral(
-    "Choose your destination folder and add at have at least one item in the sources!");
-const QString NothingFound = QStringLiteral("No files found in the source folder! Please try Again!");
-
 template<typename T = QWidget>
 T *child(const QWidget &window, const char *name)
 {
@@ -34,7 +31,6 @@ QStringList entries(const MainWindow &window)
 QStringList analyze(MainWindow &window)
 {
     delete window.form;
-    window.form = nullptr;
     child<QPushButton>(window, "pushButton_2")->click();
     if (!window.form)
         return {};
@@ -189,11 +185,11 @@ private slots:
             << "" << false;
         QTest::newRow("nothing known found, a dropped file without a dot scanned as a folder")
             << QStringList{"notes.txt", "sub/cover.jpg", "README"} << QStringList{"", "/README"} << "/out"
-            << QStringList{} << NothingFound << false;
+            << QStringList{} << NothingFoundText << false;
         QTest::newRow("destination of two characters") << QStringList{"a.mov"} << QStringList{""} << "ab"
-                                                       << QStringList{} << NothingToAnalyze << false;
+                                                       << QStringList{} << NothingToAnalyzeText << false;
         QTest::newRow("no sources") << QStringList{} << QStringList{} << "/out" << QStringList{}
-                                    << NothingToAnalyze << false;
+                                    << NothingToAnalyzeText << false;
         QStringList many;
         for (int i = 0; i < 1000; ++i)
             many.append(QStringLiteral("d%1/f%2.mov").arg(i % 4).arg(i));
@@ -240,7 +236,7 @@ private slots:
         const QStringList sent = analyze(window);
         auto *label = child<QLabel>(window, "label_4");
         QCOMPARE(label->isVisible() ? label->text() : QString(), message);
-        QCOMPARE(checkMark->isVisible(), message != NothingFound);
+        QCOMPARE(checkMark->isVisible(), message != NothingFoundText);
         QVERIFY(!abortButton->isVisible());
         QCOMPARE(window.form && window.form->isVisible(), message.isEmpty());
         const auto closeForm = qScopeGuard([&window] { delete window.form; });
@@ -257,6 +253,53 @@ private slots:
             expected.append(file.replace(QLatin1String(":s"), QLatin1Char(':') + source.mid(1)));
         }
         QCOMPARE(sent, expected);
+    }
+
+    // A form closed during a preview goes with its player: nothing decodes unseen, and the
+    // main window is left holding no form.
+    void closedFormIsDeletedAndItsPreviewStopped()
+    {
+        if (!haveFfmpeg())
+            QSKIP("ffmpeg makes the clip");
+        Sandbox sandbox;
+        DialogAnswers answers(QMessageBox::No); // the new form asks for an engine
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25", "-t", "30",
+                           sandbox.path() + "/c.mov"}));
+        MainWindow window;
+        QVERIFY(dropPaths(&window, {sandbox.path()}));
+        destdir = sandbox.path() + QStringLiteral("/out");
+        QVERIFY(!analyze(window).isEmpty());
+        const QPointer<eksForm> form = window.form;
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        clickRows(child<QListView>(*form, "listView_2"), {0});
+        const QPointer<QMediaPlayer> player = form->player();
+        QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+        form->close();
+        QCOMPARE(player->playbackState(), QMediaPlayer::StoppedState);
+        QTRY_VERIFY(form.isNull() && player.isNull() && !window.form);
+    }
+
+    // A folder of an earlier analysis, since removed from the list, does not decide where the
+    // outputs of a later one land.
+    void outputsFollowTheFoldersOfTheCurrentAnalysis()
+    {
+        Sandbox sandbox;
+        DialogAnswers answers(QMessageBox::No);
+        const QString outer = sandbox.path() + QStringLiteral("/A");
+        QVERIFY(touchFile(outer + QStringLiteral("/B/x.mov")));
+        destdir = sandbox.path() + QStringLiteral("/out");
+        MainWindow window;
+        window.show();
+        QVERIFY(dropPaths(&window, {outer + QStringLiteral("/B")}) && !analyze(window).isEmpty());
+        window.form->close();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        child<QListWidget>(window, "listWidget")->selectAll();
+        QTest::keyClick(&window, Qt::Key_Delete);
+        QVERIFY(dropPaths(&window, {outer}) && analyze(window).size() == 1);
+        const QString output = window.form->napravioutput2(window.form->groupFiles[0][0], "MOV");
+        QCOMPARE(output, destdir + QStringLiteral("/A/B/x.MOV"));
+        delete window.form;
     }
 };
 

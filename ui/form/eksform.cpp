@@ -7,6 +7,7 @@
 #include "core/files/filecopy.h"
 #include "core/media/guidance.h"
 #include "core/run/runfiles.h"
+#include "core/jobs/jobmodel.h"
 #include "core/jobs/outputpath.h"
 #include "core/media/settingscatalogue.h"
 #include "core/shell/shellprocess.h"
@@ -35,6 +36,9 @@
 #include <QThread>
 #include <QUrl>
 #include <iostream>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 std::map<std::string, std::string> kodekmapa;
 QString tempo;
@@ -53,34 +57,15 @@ const QString StopToCloseText =
     QStringLiteral("A conversion is running. Stop it and close this window?");
 const QString NotLoadedText = QStringLiteral("These presets were not loaded:");
 
-// A job entry is the file's path, followed by "|" + marker + "|" once a setting is
-// assigned. The path itself may hold "|", so the marker is the setting text the entry
-// ends with (the longest that fits), else the text after the second-to-last "|".
-struct JobEntry
+// A decoded 4K frame is about 12 MB. Once such a block is freed, glibc raises the size from
+// which it maps blocks of their own, so later frames come from the heap and stay resident
+// after the player is gone: each closed 4K preview would leave tens of MB behind. A fixed
+// threshold keeps every frame in a mapping of its own, given back when it is freed.
+void returnFramesWhenFreed()
 {
-    QString path;
-    QString marker; // empty when no setting is assigned
-};
-
-JobEntry splitEntry(const QString &entry, const QListWidget *settings)
-{
-    if (entry.size() < 2 || !entry.endsWith(QLatin1Char('|')))
-        return {entry, QString()};
-    const QString body = entry.chopped(1);
-    QStringList markers{Settings::Rewrap};
-    for (int i = 0; i < settings->count(); ++i)
-        markers.append(settings->item(i)->text());
-    QString known;
-    for (const QString &marker : std::as_const(markers)) {
-        if (marker.size() > known.size() && body.endsWith(QLatin1Char('|') + marker))
-            known = marker;
-    }
-    if (!known.isEmpty())
-        return {body.chopped(known.size() + 1), known};
-    const qsizetype bar = body.lastIndexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return {entry, QString()};
-    return {body.left(bar), body.mid(bar + 1)};
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
 }
 
 QString importStartFolder()
@@ -99,6 +84,7 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     // Audio files get their own setting; it sorts in with the built-in items.
     ui->listWidget->addItem(Settings::Wav);
 
+    returnFramesWhenFreed();
     m_player = new QMediaPlayer(this);
     m_player->setVideoOutput(ui->videoPlayer);
     connect(m_player, &QMediaPlayer::durationChanged, this,
@@ -202,9 +188,7 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
     showGuidance(lista.value(0));
 
     groupFiles = filtrirani;
-    groupSettings.clear();
-    for (const QStringList &files : std::as_const(groupFiles))
-        groupSettings.append(QStringList(files.size(), Settings::Default));
+    groupSettings = JobModel::defaultSettings(groupFiles);
 
     QStringListModel *oldSettings = settingModel;
     settingModel = new QStringListModel(groupSettings.value(0));
@@ -312,14 +296,11 @@ void eksForm::on_pushButton_clicked()
     const bool rewrap = arguments == Settings::Rewrap;
     if (name.size() < 4 && !rewrap)
         return;
-    const QString marker = rewrap ? arguments : name;
-    for (const int j : selectedFileRows(g)) {
-        const QString entry = groupFiles[g][j];
-        if (entry.endsWith(QLatin1Char('|')))
-            continue;
-        groupFiles[g][j] = entry + QLatin1Char('|') + marker + QLatin1Char('|');
-        groupSettings[g][j] = arguments;
-    }
+    const JobModel::Group group = JobModel::applied({groupFiles[g], groupSettings[g]},
+                                                    selectedFileRows(g), rewrap ? arguments : name,
+                                                    arguments);
+    groupFiles[g] = group.files;
+    groupSettings[g] = group.settings;
     settingModel->setStringList(groupSettings[g]);
     fileModel->setStringList(groupFiles[g]);
     ui->listView_2->update();
@@ -330,11 +311,12 @@ void eksForm::on_pushButton_3_clicked()
     const int g = selectedGroup();
     if (g >= groupFiles.size())
         return;
-    for (const int j : selectedFileRows(g)) {
+    const QList<int> rows = selectedFileRows(g);
+    for (const int j : rows)
         qDebug() << j;
-        groupSettings[g][j] = Settings::Default;
-        groupFiles[g][j] = splitEntry(groupFiles[g][j], ui->listWidget).path;
-    }
+    const JobModel::Group group = JobModel::reset({groupFiles[g], groupSettings[g]}, rows);
+    groupFiles[g] = group.files;
+    groupSettings[g] = group.settings;
     settingModel->setStringList(groupSettings[g]);
     ui->listView_3->update();
     fileModel->setStringList(groupFiles[g]);
@@ -435,7 +417,7 @@ void eksForm::playfile(QString index)
 
 void eksForm::previewEntry(const QModelIndex &index)
 {
-    playfile(QLatin1Char('/') + splitEntry(index.data().toString(), ui->listWidget).path);
+    playfile(QLatin1Char('/') + JobModel::pathOf(index.data().toString()));
 }
 
 void eksForm::on_listView_2_clicked(QModelIndex index)
@@ -470,7 +452,7 @@ void eksForm::ShowContextMenu(QPoint pos)
     const int j = ui->listView_2->currentIndex().row();
     if (g < 0 || j < 0 || g >= groupFiles.size() || j >= groupFiles[g].size())
         return;
-    const QString path = QLatin1Char('/') + splitEntry(groupFiles[g][j], ui->listWidget).path;
+    const QString path = QLatin1Char('/') + JobModel::pathOf(groupFiles[g][j]);
 
     if (chosen == play) {
         Shell::startDetached(playerCommand(path));
@@ -507,11 +489,8 @@ QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
     QList<ConversionJob> jobs;
     for (int g = 0; g < groupFiles.size(); ++g) {
         for (int j = 0; j < groupFiles[g].size(); ++j) {
-            const JobEntry parts = splitEntry(groupFiles[g][j], ui->listWidget);
-            // Only the marker is read: a "*" in the file's own name is no preset field.
-            const QString extension = Settings::outputExtension(
-                    parts.marker.isEmpty() ? QString()
-                                           : QLatin1Char('|') + parts.marker + QLatin1Char('|'));
+            const JobModel::Entry parts = JobModel::split(groupFiles[g][j]);
+            const QString extension = JobModel::outputExtension(parts.marker);
             groupFiles[g][j] = parts.path;
             sources->append(QLatin1Char('/') + parts.path);
 
@@ -587,6 +566,8 @@ void eksForm::runFinished()
 void eksForm::closeEvent(QCloseEvent *event)
 {
     if (!m_run) {
+        // A preview nobody sees any more would go on decoding.
+        m_player->stop();
         QWidget::closeEvent(event);
         return;
     }

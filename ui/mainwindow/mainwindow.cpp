@@ -38,10 +38,6 @@ const QString AboutText = QStringLiteral(
     "fast utilizing all CPU cores.");
 const QString EngineQuestion = QStringLiteral(
     "you have chosen a binary, would you like to use this as an conversion engine?");
-const QString NothingToAnalyze = QStringLiteral(
-    "Choose your destination folder and add at have at least one item in the sources!");
-const QString NothingFound =
-    QStringLiteral("No files found in the source folder! Please try Again!");
 const QString RunGoingOn =
     QStringLiteral("A conversion is running: stop it or let it finish before changing the sources!");
 const QUrl TutorialUrl(QStringLiteral("https://www.youtube.com/@veltroan"));
@@ -96,6 +92,8 @@ MainWindow::~MainWindow()
 void MainWindow::openNewWindow()
 {
     form = new eksForm();
+    // A closed form is not shown again: kept, its player would hold its whole pipeline.
+    form->setAttribute(Qt::WA_DeleteOnClose);
     connect(this, &MainWindow::sendEXT, form, &eksForm::receiveEXT);
     connect(form, &eksForm::sendOUT, this, &MainWindow::sendIN);
     form->show();
@@ -303,7 +301,7 @@ void MainWindow::on_pushButton_2_clicked()
     abortFlag = 0;
 
     if (destdir.size() < 3 || ui->listWidget->count() == 0) {
-        ui->label_4->setText(NothingToAnalyze);
+        ui->label_4->setText(NothingToAnalyzeText);
         ui->label_4->show();
         return;
     }
@@ -316,6 +314,8 @@ void MainWindow::on_pushButton_2_clicked()
     m_scanning = true;
     qApp->installEventFilter(this);
     QStringList extensions;
+    // The folders of this analysis: sourcedirs also keeps those of every earlier one.
+    QStringList folders;
     for (int row = 0; row < ui->listWidget->count(); ++row) {
         const QString text = ui->listWidget->item(row)->text();
         const QString path = entryPath(text);
@@ -327,6 +327,7 @@ void MainWindow::on_pushButton_2_clicked()
             continue;
         }
         sourcedirs.append(text);
+        folders.append(text);
         qDebug() << "PRED NAJDI EXTENSION....";
         QStringList found;
         const std::vector<std::string> scanned = najdiEKSTENZII(path, found, fajls_novi);
@@ -354,9 +355,9 @@ void MainWindow::on_pushButton_2_clicked()
 
     if (!eks2.isEmpty()) {
         openNewWindow();
-        emit sendEXT(eks2, filtrirani, sourcedirs, destdir);
+        emit sendEXT(eks2, filtrirani, folders, destdir);
     } else {
-        ui->label_4->setText(NothingFound);
+        ui->label_4->setText(NothingFoundText);
         ui->label_4->show();
         ui->label->hide();
     }

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QMainWindow>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 #include <map>
@@ -24,6 +25,12 @@ extern QStringList eks2;
 // File path to lower-case extension, filled by every analysis.
 extern QMap<QString, QString> fajls_novi;
 
+// What ANALYZE says in the red label when it has nothing to analyze, or found nothing.
+inline const QString NothingToAnalyzeText = QStringLiteral(
+    "Choose your destination folder and add at have at least one item in the sources!");
+inline const QString NothingFoundText =
+    QStringLiteral("No files found in the source folder! Please try Again!");
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -38,7 +45,8 @@ public:
     QStringList fileList;
     QVector<QStringList> filtrirani;
     Ui_MainWindow *ui = nullptr;
-    eksForm *form = nullptr;
+    // The form of the latest analysis; it is deleted when closed.
+    QPointer<eksForm> form;
 
 signals:
     void sendEXT(QStringList lista, QVector<QStringList> filtrirani, QStringList sourcedirs,
