@@ -252,8 +252,9 @@ private slots:
         QCOMPARE(lastErrorLine(messages), reason);
     }
 
-    // ffprobe, standing in, takes its time over each output: the next engine starts meanwhile,
-    // and the output still counts only once the check has answered.
+    // ffprobe, standing in, takes its time over each source and each output: an engine starts
+    // only once its source is read, the next engine starts while an output is checked, and
+    // the output still counts only once the check has answered.
     void aSlowCheckHoldsNoEngineSlot()
     {
         Fixture f;
@@ -261,7 +262,8 @@ private slots:
         const QByteArray note = " >> '" + QFile::encodeName(events) + "'";
         const QString probe = f.sandbox.path() + "/ffprobe";
         QVERIFY(writeFile(probe, "#!/bin/sh\nfor last in \"$@\"; do :; done\ncase \"$last\" in *.partial*)"
-                                 " echo check" + note + "; sleep 1; echo checked" + note + ";; esac\necho '{}'\n"));
+                                 " echo check" + note + "; sleep 1; echo checked" + note + ";;\n"
+                                 "*) sleep 0.3; echo read" + note + ";; esac\necho '{}'\n"));
         QVERIFY(QFile::setPermissions(probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         for (const char *name : {"a.mov", "b.mov"})
             f.add(QLatin1String(name), "echo engine" + note);
@@ -270,6 +272,10 @@ private slots:
         const QByteArrayList lines = readFile(events).split('\n');
         QCOMPARE(lines.count("engine"), 2);
         QVERIFY2(lines.lastIndexOf("engine") < lines.indexOf("checked"), readFile(events).constData());
+        for (int i = 0, engines = 0; i < lines.size(); ++i) {
+            engines += lines.at(i) == "engine";
+            QVERIFY2(lines.mid(0, i).count("read") >= engines, readFile(events).constData());
+        }
         // An unreadable output does not count, however late the answer.
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Failed}));
         QCOMPARE(f.written(), QStringList());
