@@ -210,8 +210,8 @@ private slots:
         QCOMPARE(f.written(), QStringList());
         QCOMPARE(run.notConverted().size(), 4);
         const QString details = run.reportDetails();
-        QVERIFY(details.contains("stopped: " + f.output("a.MOV")));
-        QVERIFY(details.contains("not started: " + f.output("d.avi")));
+        QVERIFY(details.contains(StoppedText + ": " + f.output("a.MOV")));
+        QVERIFY(details.contains(NotStartedText + ": " + f.output("d.avi")));
     }
 
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last

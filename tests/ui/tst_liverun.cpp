@@ -110,7 +110,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 1, 10000);
         const QString out = f.sandbox.path() + "/out/footage/";
         QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV"}));
-        QCOMPARE(f.answers.detailed.first(), "stopped: " + out + "clip0.MOV\nnot started: " + out + "clip1.MOV");
+        QCOMPARE(f.answers.detailed.first(), StoppedText + ": " + out + "clip0.MOV\n" + NotStartedText + ": " + out + "clip1.MOV");
     }
 
     void closingDuringARunStopsItAndThenCloses()
