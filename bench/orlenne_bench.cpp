@@ -286,7 +286,7 @@ int run(const QString &source, const QString &destination, const QString &settin
     QList<ConversionJob> jobs;
     for (int i = 0; i < entries.size(); ++i) {
         const bool copy = setting == QLatin1String("copy");
-        jobs.append({entries.at(i).absoluteFilePath().mid(1),
+        jobs.append({entries.at(i).absoluteFilePath(),
                      copy ? QString() : settingArguments(setting, i), QStringLiteral("MOV"), copy});
     }
     deletejobfile();
@@ -299,10 +299,10 @@ int run(const QString &source, const QString &destination, const QString &settin
     window.show();
     settle();
 
-    const QString engine = resolveEngine();
+    const Engine engine = resolveEngine();
     ConversionRun conversion(jobs, {QStringLiteral("file://") + source}, destination, engine);
     conversion.setEnginesAtOnce(engines);
-    conversion.setProbe(probe ? findProbe(engine) : QString());
+    conversion.setProbe(probe ? findProbe(engine.program) : QString());
     QObject::connect(&conversion, &ConversionRun::progressed, bar, [bar, line](int percent, const QString &text) {
         bar->setValue(percent);
         line->setText(text);
@@ -352,10 +352,10 @@ int faults(const QString &source, const QString &destination, int runs)
         if (!file.open(QIODevice::WriteOnly) || file.write(earlier) != earlier.size())
             return 1;
         file.close();
-        ConversionRun conversion({{source.mid(1), settingArguments(QStringLiteral("DV PAL"), 0),
+        ConversionRun conversion({{source, settingArguments(QStringLiteral("DV PAL"), 0),
                                    QStringLiteral("MOV"), false}},
                                  {}, destination, resolveEngine());
-        conversion.setProbe(findProbe(resolveEngine()));
+        conversion.setProbe(findProbe(resolveEngine().program));
         QEventLoop loop;
         QObject::connect(&conversion, &ConversionRun::finished, &loop, &QEventLoop::quit);
         conversion.start();

@@ -7,7 +7,9 @@
 # from start to exit. The debug channel goes to /dev/null, as do the engines' messages.
 #
 #   bash bench/run.sh            environment: ORLENNE_BENCH_RUNS (default 7),
-#                                ORLENNE_BENCH_DATA (default /tmp/orlenne-bench-PID)
+#                                ORLENNE_BENCH_DATA (default /tmp/orlenne-bench-PID),
+#                                ORLENNE_BENCH_ONLY (some of: analyze copy run mixed parallel
+#                                dnxhd verify; default all; faults go with dnxhd)
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,7 +19,10 @@ runs=${ORLENNE_BENCH_RUNS:-7}
 data=${ORLENNE_BENCH_DATA:-/tmp/orlenne-bench-$$}
 bench="$build/bench/orlenne_bench"
 
+only=${ORLENNE_BENCH_ONLY:-}
 step() { printf '== %s\n' "$*" >&2; }
+# want SECTION: whether the section is to run.
+want() { [ -z "$only" ] || [[ " $only " == *" $1 "* ]]; }
 fail() {
     printf 'bench failed: %s\n' "$*" >&2
     exit 1
@@ -95,6 +100,7 @@ cpu() { calc "$(col "$1" 2) / $(col "$2" 2)"; }
 # --- ANALYZE -----------------------------------------------------------------------------
 # The program's trace lines are off (orlenne_bench sets default.debug=false), as they are
 # unless tracing is asked for.
+if want analyze; then
 step "making the trees: 200,000 files in 2,000 folders, 20,000 in 200 and 20 in 1 (60 % media)"
 "$bench" maketree "$data/tree200k" 20 100 100 >/dev/null || fail "tree"
 "$bench" maketree "$data/tree20k" 2 100 100 >/dev/null || fail "tree"
@@ -137,7 +143,10 @@ info+=("ANALYZE of 20 files, the fixed cost (the new form with its player, the p
 info+=("The folder scan alone (scanFolder, no window), 200,000: $(col "$data/walk.tree200k" 1) ms = $(calc "$(col "$data/walk.tree200k" 1) / $f200") × find")
 rm -rf "$data/tree200k" "$data/tree20k" "$data/tree20"
 
+fi
+
 # --- SRCopyFile2 -------------------------------------------------------------------------
+if want copy; then
 step "SRCopyFile2 of 2 GiB against cat, $runs runs with the source cached, $runs after dropping the caches"
 dd if=/dev/zero of="$data/source.bin" bs=1M count=2048 status=none || fail "source file"
 sync
@@ -195,6 +204,8 @@ info+=("SRCopyFile2 warm: \`dd bs=16000\` (a bare 16000-byte read/write loop): $
 info+=("Proposed SRCopyFile2 with copy_file_range (bench prototype, warm): $(calc "$gib / 1048576 / $(col "$data/kernel.warm" 1) * 1000" 0) MiB/s, $(calc "$(col "$data/cat.warm" 1) / $(col "$data/kernel.warm" 1)") of cat's throughput")
 [ $can_drop = yes ] || info+=("caches could not be dropped: the cold rows are missing")
 
+fi
+
 # --- RUN IT NOW ----------------------------------------------------------------------------
 # run_bench NAME SETTING ENGINES PROBE RUNS [stall]: the program's run over the files already
 # in NAME/footage, and a loop that runs the command lines it wrote to its job script one after
@@ -233,6 +244,7 @@ clip() {
         -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "$1" || fail "making $1"
 }
 
+if want run; then
 step "RUN IT NOW, 200 files through a stand-in engine, $runs runs against a loop of sh -c"
 make_workdir "$data/run200" stand-in
 for ((i = 1; i <= 200; i++)); do printf 'source\n' >"$data/run200/footage/clip$i.mov"; done
@@ -249,6 +261,9 @@ row "RUN IT NOW, 200 files: longest stall of the event loop (worst of $runs runs
 info+=("RUN IT NOW 200: CPU $(col "$data/run200.ours" 2) ms, the program's own $(col "$data/run200.ours" 5) ms; the loop's $(col "$data/run200.loop" 2) ms")
 rm -rf "$data/run200"
 
+fi
+
+if want mixed; then
 # The speed-up swings with the machine's load more than any other row (each run is 10-15 s
 # of two saturated cores): this row takes at least 31 pairs of runs.
 pairs=$((runs > 31 ? runs : 31))
@@ -267,6 +282,35 @@ row "40-file mixed batch, outputs checked with ffprobe: 2 engines at once vs 1 (
 info+=("Mixed batch, $pairs pairs: the speed-ups spread over $(spread "$data/mixed.1" "$data/mixed.2")")
 rm -rf "$data/mixed"
 
+fi
+
+# The engines never wait for a check: at two engines the program keeps up with GNU parallel
+# running the same bare commands (from the batch file its run wrote) two at a time, although
+# it also reads every source and checks every output with ffprobe.
+if want parallel; then
+step "40 files (WAV, DV PAL and DNxHD in turn) at 2 engines against parallel -j 2 over the batch file, 9 pairs"
+make_workdir "$data/pair" real
+clip "$data/pair/footage/clip01.mov" 1
+for ((i = 2; i <= 40; i++)); do cp "$data/pair/footage/clip01.mov" "$data/pair/footage/clip$(printf %02d $i).mov"; done
+run_once pair pair.first mixed 2 probe
+cp "$data/pair/home/Desktop/batch_file.txt" "$data/pair/batch"
+[ "$(wc -l <"$data/pair/batch")" = 40 ] || fail "the batch file does not hold 40 commands"
+for ((r = 0; r < 9; r++)); do
+    rm -rf "$data/pair/out/footage"
+    mkdir -p "$data/pair/out/footage"
+    record "$data/pair.parallel" "$(in_workdir "$data/pair" "$bench" time /dev/null \
+        parallel --will-cite -j 2 -a "$data/pair/batch")"
+    run_once pair pair.ours mixed 2 probe
+done
+ratio=$(calc "$(paired "$data/pair.ours" "$data/pair.parallel")")
+row "40-file mixed batch at 2 engines, every source read and every output checked with ffprobe, vs \`parallel -j 2\` over the same bare commands from batch_file.txt (9 pairs)" \
+    "$(col "$data/pair.ours" 1) ms" "$(col "$data/pair.parallel" 1) ms" "$ratio" \
+    "$(cpu "$data/pair.ours" "$data/pair.parallel")" "≤ 1.05" "$(verdict "$ratio <= 1.05")"
+info+=("Mixed batch against parallel, 9 pairs: the ratios spread over $(spread "$data/pair.ours" "$data/pair.parallel")")
+rm -rf "$data/pair"
+fi
+
+if want dnxhd; then
 step "DNxHD 1080p/25 120 of a 60-second clip, $runs runs against the same ffmpeg command"
 make_workdir "$data/dnxhd" real
 clip "$data/dnxhd/footage/clip.mov" 60
@@ -311,6 +355,9 @@ row "Fault injection, 100 runs: reported as converted / files left at an output 
     "$faults" "–" "–" "–" "0 / 0 / 0" "$(verdict "\"$faults\" == \"0 / 0 / 0\"")"
 rm -rf "$data/faults"
 
+fi
+
+if want verify; then
 step "copy plus verification of 2 GiB against cp, $runs runs, source in the page cache"
 make_workdir "$data/verify" stand-in
 dd if=/dev/urandom of="$data/verify/footage/card.mxf" bs=1M count=2048 status=none || fail "source file"
@@ -330,6 +377,9 @@ row "Copy-only of 2 GiB, read back and compared by xxHash, vs \`cp SRC DST\`" "$
     "$ratio" "$(cpu "$data/verified" "$data/cp")" "≤ 2.1" "$(verdict "$ratio <= 2.1")"
 rm -rf "$data/verify"
 
+fi
+
+if want forms; then
 step "5 cycles of ANALYZE, 3 s of a 4K preview and the form closed"
 make_workdir "$data/forms" stand-in
 ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=3840x2160:rate=25:duration=8" \
@@ -343,6 +393,7 @@ row "ANALYZE, 3 s of a 4K preview, the form closed, 5 cycles: growth of resident
     "$growth MB" "–" "–" "–" "≤ 20 MB" "$(verdict "$growth <= 20")"
 info+=("Forms: resident memory after each cycle $(for c in 0 1 2 3 4 5; do printf '%s ' "$(calc "$(after $c) / 1024" 0)"; done)MB, threads after the last $(field threads "$(grep '^cycle=5 ' <<<"$cycles")")")
 rm -rf "$data/forms"
+fi
 
 # --- table -------------------------------------------------------------------------------
 echo

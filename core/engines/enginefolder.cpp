@@ -17,10 +17,12 @@ int enginesFolderEntryCount()
     return QDir(enginesFolder()).entryList(QDir::AllEntries).size();
 }
 
-QString resolveEngine()
+Engine resolveEngine()
 {
     const QString engine = enginesFolder() + QLatin1String("ffmpeg");
-    return QFile::exists(engine) ? engine : QStringLiteral("ffmpeg ");
+    if (QFile::exists(engine))
+        return {engine, false};
+    return {QStringLiteral("ffmpeg"), true};
 }
 
 QString findProbe(const QString &engine)

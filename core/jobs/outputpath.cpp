@@ -3,7 +3,9 @@
 #include "core/base/pathhelpers.h"
 #include "core/shell/commands.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -39,17 +41,21 @@ QString cleanNames(const QString &relative)
 
 } // namespace
 
-QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const QString &fajl,
-                       const QString &ekstenzija)
+QString normalisedSourceDir(const QString &entry)
 {
-    const QFileInfo source(QLatin1Char('/') + fajl);
+    const QString path = entry.startsWith(QLatin1String("file://")) ? entry.mid(7) : entry;
+    return takeoutduplicatehash(QLatin1Char('/') + path + QLatin1Char('/'));
+}
+
+QString makeOutputPath(const QStringList &sourceDirs, const QString &destinationDir,
+                       const QString &sourcePath, const QString &extension)
+{
+    const QFileInfo source(collapseSlashes(sourcePath));
     const QString base = baseWithDot(source.fileName());
 
     // The destination is a folder the user chose on this disk: its name is taken as it is
     // ("|", "*" and backslashes are letters of it), or the outputs would land beside it.
-    if (!destinationDir.endsWith(QLatin1Char('/')))
-        destinationDir += QLatin1Char('/');
-    const QString destination = collapseSlashes(destinationDir);
+    const QString destination = collapseSlashes(destinationDir + QLatin1Char('/'));
 
     // Empty for a folder that does not exist, which then matches no source entry.
     const QString canonical = QDir(source.absolutePath()).canonicalPath();
@@ -57,20 +63,17 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
             takeoutduplicatehash(QLatin1Char('/') + canonical + QLatin1Char('/'));
 
     QString matched;
-    for (QString &entry : sourceDirs) {
-        if (entry.startsWith(QLatin1String("file://")))
-            entry.remove(0, 7);
-        entry = takeoutduplicatehash(QLatin1Char('/') + entry + QLatin1Char('/'));
+    for (const QString &text : sourceDirs) {
+        const QString entry = normalisedSourceDir(text);
         if (folder.contains(entry)) {
             matched = entry;
             break;
         }
     }
 
-    const QString name = cleanNames(base + ekstenzija);
+    const QString name = cleanNames(base + extension);
     if (matched.isEmpty())
         return destination + name;
-
     QString parent = oddeliimeodpat2(matched);
     if (endsWithSeparator(parent))
         parent.chop(1);
@@ -89,4 +92,16 @@ QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const Q
             collapseSlashes(destination + cleanNames(relative) + QLatin1Char('/'));
     QDir().mkpath(outputFolder); // a failure shows later as a missing output
     return outputFolder + name;
+}
+
+QString partialPath(const QString &output, int index)
+{
+    constexpr qsizetype NameMax = 255;
+    const QFileInfo info(output);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    QString name = QLatin1Char('.') + info.completeBaseName() + QLatin1String(".partial") + suffix;
+    if (QFile::encodeName(name).size() > NameMax)
+        name = QStringLiteral(".orlenne-%1-%2.partial").arg(QCoreApplication::applicationPid()).arg(index)
+               + suffix.left(16);
+    return info.path() + QLatin1Char('/') + name;
 }

@@ -3,8 +3,16 @@
 #include <QString>
 #include <QStringList>
 
-// The output path of one source file under the destination, mirroring its folders
-// below the first matching source folder (which is created). Normalises the source
-// entries and the destination in place.
-QString makeOutputPath(QStringList &sourceDirs, QString &destinationDir, const QString &fajl,
-                       const QString &ekstenzija);
+// A source list entry as a folder path: without "file://", between slashes, separator
+// pairs collapsed.
+QString normalisedSourceDir(const QString &entry);
+
+// The output path of the source file at sourcePath (absolute) under the destination,
+// mirroring its folders below the first matching source folder (which is created).
+QString makeOutputPath(const QStringList &sourceDirs, const QString &destinationDir,
+                       const QString &sourcePath, const QString &extension);
+
+// The hidden name beside an output that the engine or the copy writes first: the same
+// extension, so that the engine picks the same container. index makes a shortened name
+// unique when the whole one would be too long.
+QString partialPath(const QString &output, int index);

@@ -83,19 +83,18 @@ QString engineArguments(const QString &arguments)
     return quoted.join(QLatin1Char(' '));
 }
 
-QString engineCommand(const QString &engine, const QString &sourcePath, const QString &arguments,
-                      const QString &outputPath)
+QString engineCommand(const Engine &engine, const QString &sourcePath, const QString &arguments,
+                      const QString &outputPath, const QString &options)
 {
-    // The bare name "ffmpeg " is looked up on PATH and already ends in its separator.
-    const QString enginePart =
-        engine.endsWith(QLatin1Char(' ')) ? engine : shellWord(collapseSlashes(engine));
+    // A name on the search path stands bare, followed by a blank, as it always has.
+    const QString enginePart = engine.onSearchPath ? engine.program + QLatin1Char(' ')
+                                                   : shellWord(collapseSlashes(engine.program));
+    const QString extra = options.isEmpty() ? QString() : options + QLatin1Char(' ');
     // Only the argument text is cleaned: the paths must reach the engine as they are on disk.
-    const QString source = collapseSlashes(QLatin1Char('/') + sourcePath);
     // -map_metadata 0: without it the engine drops the source's creation time.
-    return enginePart + QLatin1String("  -i ") + shellQuote(source)
-           + QLatin1String(" -y -map_metadata 0 ")
-           + engineArguments(arguments) + QLatin1Char(' ')
-           + shellQuote(collapseSlashes(outputPath));
+    return enginePart + QLatin1String("  -i ") + shellQuote(collapseSlashes(sourcePath))
+           + QLatin1String(" -y -map_metadata 0 ") + engineArguments(arguments)
+           + QLatin1Char(' ') + extra + shellQuote(collapseSlashes(outputPath));
 }
 
 QString playerCommand(const QString &filePath)

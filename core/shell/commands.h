@@ -24,11 +24,19 @@ std::optional<QStringList> shellWords(const QString &text);
 // start a command nor swallow the output path. A text the shell cannot split becomes
 // one quoted word, which the engine refuses.
 QString engineArguments(const QString &arguments);
-// The conversion engine line. engine is the engine path (a full path, or the bare
-// name followed by a blank), sourcePath the job entry's path (a "/" is put in front),
-// arguments the assigned engine arguments, outputPath the output file.
-QString engineCommand(const QString &engine, const QString &sourcePath, const QString &arguments,
-                      const QString &outputPath);
+// The conversion engine: a program at a full path, or a name the shell looks up on its
+// search path.
+struct Engine
+{
+    QString program;
+    bool onSearchPath = false;
+};
+
+// The conversion engine line. sourcePath is the source file, arguments the assigned engine
+// arguments, outputPath the output file. options (already words of the shell) go just before
+// the output path.
+QString engineCommand(const Engine &engine, const QString &sourcePath, const QString &arguments,
+                      const QString &outputPath, const QString &options = {});
 // Working folder + "/VeltroanBatchConverter.app/ffplay " + the quoted file.
 QString playerCommand(const QString &filePath);
 // "open " + the quoted folder.

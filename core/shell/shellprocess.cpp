@@ -25,7 +25,6 @@ QProcess *start(const QString &command, QObject *parent)
     process->setProgram(ShellProgram);
     process->setArguments(shellArguments(command));
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setProcessChannelMode(QProcess::MergedChannels);
     process->setChildProcessModifier([] { ::setpgid(0, 0); });
     process->start();
     return process;

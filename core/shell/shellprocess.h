@@ -11,9 +11,9 @@ class QProcess;
 
 namespace Shell {
 
-// Starts command and returns its process (child of parent), stdin from /dev/null and its
-// messages readable. The shell leads a process group of its own (numbered by its process
-// id), so that a signal reaches whatever the command started.
+// Starts command and returns its process (child of parent), stdin from /dev/null, its
+// output and its messages readable apart. The shell leads a process group of its own
+// (numbered by its process id), so that a signal reaches whatever the command started.
 QProcess *start(const QString &command, QObject *parent);
 void signalGroup(qint64 group, int sig);
 // Whether every process of the group has ended.

@@ -1,4 +1,3 @@
-#include "core/media/engineprogress.h"
 #include "core/media/guidance.h"
 #include "core/media/mediaprobe.h"
 #include "core/media/settingscatalogue.h"
@@ -113,52 +112,6 @@ private slots:
         QFETCH(MediaInfo, output);
         QFETCH(QString, reason);
         QCOMPARE(checkOutput(demandOf(arguments), source, output), reason);
-    }
-
-    // Messages as far as they have arrived; the last line may be cut anywhere.
-    void engineMessagesGiveProgressLengthAndReason_data()
-    {
-        QTest::addColumn<QByteArray>("messages");
-        QTest::addColumn<double>("progress");
-        QTest::addColumn<double>("duration");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<QString>("source"); // what the engine said of its input
-        QTest::newRow("the input, then progress")
-            << QByteArray("Input #0, mov, from 'a.mov':\n  Metadata:\n    title : x\n          : Stream #0:0: Audio: mp3, 8000 Hz,"
-                          " x\n  Duration: 00:01:30.00, start: 0\n  Stream #0:0[0x1]: Video: mjpeg, yuvj420p, 600x600,"
-                          " 90k tbn (attached pic)\n  Stream #0:1(eng): Video: h264 (High), yuv420p(tv), 721x405 [SAR 1:1],"
-                          " 25 fps\n  Stream #0:2: Audio: aac (LC), 44100 Hz, stereo\nOutput #0, mov\n  Stream #0:0: "
-                          "Video: dnxhd, 1920x1080,\nframe=1 time=00:00:45.00 q=1\r")
-            << 45.0 << 90.0 << "Stream #0:0: Video: dnxhd, 1920x1080," << "90 s, h264 721x405, aac 44100 Hz";
-        QTest::newRow("length, then progress")
-            << QByteArray("  Duration: 01:02:03.50, start: 0.0\nframe=1 time=00:01:02.25 bitrate=1k\r")
-            << 62.25 << 3723.5 << "Duration: 01:02:03.50, start: 0.0" << "";
-        QTest::newRow("last one cut off") << QByteArray("time=00:00:04.00 x\rframe=9 time=00:00:12.3")
-                                          << 4.0 << -1.0 << "" << "";
-        QTest::newRow("typical failure")
-            << QByteArray("Input #0\n[libx264 @ 0x5] width not divisible by 2\nConversion failed!\n")
-            << -1.0 << -1.0 << "[libx264 @ 0x5] width not divisible by 2" << "";
-        QTest::newRow("progress after the error")
-            << QByteArray("Error while decoding\nframe=  10 size=  1kB time=00:00:01.00 speed=1x    \n")
-            << 1.0 << -1.0 << "Error while decoding" << "";
-    }
-
-    void engineMessagesGiveProgressLengthAndReason()
-    {
-        QFETCH(QByteArray, messages);
-        QFETCH(double, progress);
-        QFETCH(double, duration);
-        QFETCH(QString, reason);
-        QCOMPARE(progressSeconds(messages), progress);
-        QCOMPARE(durationSeconds(messages), duration);
-        QCOMPARE(lastErrorLine(messages), reason);
-        QFETCH(QString, source);
-        const MediaInfo input = sourceFromMessages(messages);
-        QCOMPARE(input.readable ? QStringLiteral("%1 s, %2 %3x%4, %5 %6 Hz").arg(input.duration).arg(input.videoCodec)
-                                      .arg(input.frameSize.width()).arg(input.frameSize.height())
-                                      .arg(input.audioCodec).arg(input.sampleRate)
-                                : QString(),
-                 source);
     }
 
     // One text a key, so no row hides another.

@@ -1,4 +1,5 @@
 #include "core/files/checksums.h"
+#include "core/media/engineprogress.h"
 #include "core/run/conversionrun.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
@@ -10,8 +11,10 @@
 #include <memory>
 
 namespace {
-const QString DvPal = QStringLiteral(
-    " -s 720x576 -pix_fmt yuv420p -r 25 -vcodec dvvideo -acodec pcm_s16le -ac 2 -ar 48000 ");
+QString dvPal()
+{
+    return Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+}
 using Outcome = ConversionRun::Outcome;
 
 // Sources in "footage" converted into "out" by a stand-in engine. The engine records its
@@ -34,13 +37,13 @@ struct Fixture
                               "[ -f \"$2.sh\" ] && . \"$2.sh\"\nhead -c 3000 /dev/zero > \"$last\"");
     }
     // A source named name whose engine runs does (empty: the default).
-    void add(const QString &name, const QByteArray &does = {}, const QString &arguments = DvPal)
+    void add(const QString &name, const QByteArray &does = {}, const QString &arguments = dvPal())
     {
         const QString path = source + QLatin1Char('/') + name;
         writeFile(path, "source " + name.toUtf8());
         if (!does.isEmpty())
             writeFile(path + QLatin1String(".sh"), does);
-        jobs.append({path.mid(1), arguments, QStringLiteral("MOV"), arguments.isEmpty()});
+        jobs.append({path, arguments, QStringLiteral("MOV"), arguments.isEmpty()});
     }
     QString output(const QString &name) const
     {
@@ -49,7 +52,7 @@ struct Fixture
     ConversionRun &start(int engines = 1, const QString &probe = {})
     {
         run = std::make_unique<ConversionRun>(jobs, QStringList{"file://" + source}, destination,
-                                              sandbox.engines() + QLatin1String("/ffmpeg"));
+                                              Engine{sandbox.engines() + QLatin1String("/ffmpeg")});
         run->setEnginesAtOnce(engines);
         run->setProbe(probe);
         run->start();
@@ -169,7 +172,7 @@ private slots:
         Fixture f;
         f.add(QStringLiteral("clip.mov"),
               "printf 'Duration: 00:00:10.00, start: 0\\n' >&2;"
-              "printf 'frame=  5 size= 1kB time=00:00:05.00 bitrate=1\\r' >&2; sleep 1.5");
+              "printf 'out_time_us=5000000\\nprogress=continue\\n'; sleep 1.5");
         QTimer ticker;
         QSignalSpy ticks(&ticker, &QTimer::timeout);
         ticker.start(20);
@@ -196,10 +199,10 @@ private slots:
         f.add(QStringLiteral("d.avi"), {}, {});
         ConversionRun &run = f.start(2);
         QTRY_VERIFY(processAlive(pids + "a") && processAlive(pids + "b"));
-        QVERIFY(ConversionRun::anyRunning());
+        QVERIFY(run.isRunning());
         run.stop();
         QVERIFY(f.finish(10000));
-        QVERIFY(!ConversionRun::anyRunning());
+        QVERIFY(!run.isRunning());
         QVERIFY(!processAlive(pids + "a") && !processAlive(pids + "b"));
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Stopped, Outcome::Stopped,
                                                Outcome::NotStarted, Outcome::NotStarted}));
@@ -207,8 +210,75 @@ private slots:
         QCOMPARE(f.written(), QStringList());
         QCOMPARE(run.notConverted().size(), 4);
         const QString details = run.reportDetails();
-        QVERIFY(details.contains("stopped: " + f.output("a.MOV")));
-        QVERIFY(details.contains("not started: " + f.output("d.avi")));
+        QVERIFY(details.contains(StoppedText + ": " + f.output("a.MOV")));
+        QVERIFY(details.contains(NotStartedText + ": " + f.output("d.avi")));
+    }
+
+    // The engine's two streams as far as they have arrived: its "-progress" report, whose last
+    // line may be cut anywhere, and its messages.
+    void engineStreamsGiveProgressLengthAndReason_data()
+    {
+        QTest::addColumn<QByteArray>("progress");
+        QTest::addColumn<QByteArray>("messages");
+        QTest::addColumn<double>("position");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("blocks, the last cut off")
+            << QByteArray("out_time_us=1000000\nprogress=continue\nout_time_us=45000000\nout_time=00:00:45\n"
+                          "progress=continue\nout_time_us=4600")
+            << QByteArray("  Duration: 01:02:03.50, start: 0.0\n") << 45.0 << 3723.5
+            << "Duration: 01:02:03.50, start: 0.0";
+        QTest::newRow("before the first frame")
+            << QByteArray("out_time_us=N/A\nout_time_ms=N/A\n") << QByteArray() << -1.0 << -1.0 << "";
+        QTest::newRow("the older name, microseconds too")
+            << QByteArray("out_time_ms=2500000\n") << QByteArray() << 2.5 << -1.0 << "";
+        QTest::newRow("typical failure")
+            << QByteArray("progress=end\n")
+            << QByteArray("Input #0\n[libx264 @ 0x5] width not divisible by 2\nConversion failed!\n")
+            << -1.0 << -1.0 << "[libx264 @ 0x5] width not divisible by 2";
+        QTest::newRow("progress lines among the messages")
+            << QByteArray() << QByteArray("Error while decoding\nframe=  10 size=  1kB time=00:00:01.00 speed=1x    \n")
+            << -1.0 << -1.0 << "Error while decoding";
+    }
+    void engineStreamsGiveProgressLengthAndReason()
+    {
+        QFETCH(QByteArray, progress);
+        QFETCH(QByteArray, messages);
+        QFETCH(double, position);
+        QFETCH(double, duration);
+        QFETCH(QString, reason);
+        QCOMPARE(progressSeconds(progress), position);
+        QCOMPARE(durationSeconds(messages), duration);
+        QCOMPARE(lastErrorLine(messages), reason);
+    }
+
+    // ffprobe, standing in, takes its time over each source and each output: an engine starts
+    // only once its source is read, the next engine starts while an output is checked, and
+    // the output still counts only once the check has answered.
+    void aSlowCheckHoldsNoEngineSlot()
+    {
+        Fixture f;
+        const QString events = f.sandbox.path() + "/events";
+        const QByteArray note = " >> '" + QFile::encodeName(events) + "'";
+        const QString probe = f.sandbox.path() + "/ffprobe";
+        QVERIFY(writeFile(probe, "#!/bin/sh\nfor last in \"$@\"; do :; done\ncase \"$last\" in *.partial*)"
+                                 " echo check" + note + "; sleep 1; echo checked" + note + ";;\n"
+                                 "*) sleep 0.3; echo read" + note + ";; esac\necho '{}'\n"));
+        QVERIFY(QFile::setPermissions(probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        for (const char *name : {"a.mov", "b.mov"})
+            f.add(QLatin1String(name), "echo engine" + note);
+        f.start(1, probe);
+        QVERIFY(f.finish());
+        const QByteArrayList lines = readFile(events).split('\n');
+        QCOMPARE(lines.count("engine"), 2);
+        QVERIFY2(lines.lastIndexOf("engine") < lines.indexOf("checked"), readFile(events).constData());
+        for (int i = 0, engines = 0; i < lines.size(); ++i) {
+            engines += lines.at(i) == "engine";
+            QVERIFY2(lines.mid(0, i).count("read") >= engines, readFile(events).constData());
+        }
+        // An unreadable output does not count, however late the answer.
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Failed}));
+        QCOMPARE(f.written(), QStringList());
     }
 
     void outputsAreCheckedWithFfprobeBeforeTheyCount_data()

@@ -3,6 +3,7 @@
 
 #include "ui/common/modal.h"
 #include "core/run/conversionrun.h"
+#include "core/run/enginejob.h"
 #include "ui/form/eksform.h"
 #include "core/jobs/jobmodel.h"
 #include "core/media/guidance.h"
@@ -217,7 +218,7 @@ private slots:
         const QList<QByteArrayList> received = exactRecordedCalls(calls);
         QCOMPARE(received.size(), 1);
         QByteArrayList expected{"-i", QFile::encodeName(source), "-y", "-map_metadata", "0"};
-        for (const QString &word : words)
+        for (const QString &word : words + EngineJob::ProgressOptions.split(' '))
             expected.append(word.toUtf8());
         QCOMPARE(received.first().mid(0, received.first().size() - 1), expected); // then the output
         QVERIFY(!QFileInfo::exists(f.sandbox.path() + "/x")); // where the shell runs

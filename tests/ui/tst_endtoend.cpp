@@ -51,9 +51,9 @@ std::unique_ptr<ConversionRun> convert(const QString &src, const QString &out,
 {
     QList<ConversionJob> list;
     for (const auto &[path, arguments] : jobs)
-        list.append({src.mid(1) + '/' + path, arguments, QStringLiteral("MOV"), arguments.isEmpty()});
+        list.append({src + '/' + path, arguments, QStringLiteral("MOV"), arguments.isEmpty()});
     auto run = std::make_unique<ConversionRun>(list, QStringList{"file://" + src}, out,
-                                               QStringLiteral("ffmpeg "));
+                                               Engine{QStringLiteral("ffmpeg"), true});
     run->setProbe(ffprobe());
     run->setEnginesAtOnce(2);
     QSignalSpy done(run.get(), &ConversionRun::finished);

@@ -2,6 +2,7 @@
 // job, and stopping on request.
 
 #include "ui/mainwindow/mainwindow.h"
+#include "core/base/enginesatonce.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
@@ -109,7 +110,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 1, 10000);
         const QString out = f.sandbox.path() + "/out/footage/";
         QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV"}));
-        QCOMPARE(f.answers.detailed.first(), "stopped: " + out + "clip0.MOV\nnot started: " + out + "clip1.MOV");
+        QCOMPARE(f.answers.detailed.first(), StoppedText + ": " + out + "clip0.MOV\n" + NotStartedText + ": " + out + "clip1.MOV");
     }
 
     void closingDuringARunStopsItAndThenCloses()
@@ -117,10 +118,10 @@ private slots:
         Fixture f("sleep 30");
         f.answers.setAnswer(QMessageBox::Yes);
         f.run();
-        QTRY_VERIFY(ConversionRun::anyRunning());
+        QTRY_VERIFY(f.form.isRunning());
         f.form.close();
         QTRY_VERIFY_WITH_TIMEOUT(!f.form.isVisible(), 10000);
-        QVERIFY(!ConversionRun::anyRunning());
+        QVERIFY(!f.form.isRunning());
         QCOMPARE(f.answers.texts.size(), 1); // the question only: no report box for a closed form
     }
 
@@ -128,9 +129,9 @@ private slots:
     {
         Fixture f({});
         f.child<QSpinBox>("spinBoxEngines")->setValue(2);
-        QCOMPARE(ConversionRun::savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));
+        QCOMPARE(savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));
         eksForm other;
-        QCOMPARE(other.findChild<QSpinBox *>("spinBoxEngines")->value(), ConversionRun::savedEnginesAtOnce());
+        QCOMPARE(other.findChild<QSpinBox *>("spinBoxEngines")->value(), savedEnginesAtOnce());
     }
 };
 

@@ -1,6 +1,7 @@
 #include "ui/form/eksform.h"
 
 #include "ui/common/modal.h"
+#include "core/base/enginesatonce.h"
 #include "core/base/pathhelpers.h"
 #include "core/shell/commands.h"
 #include "core/run/conversionrun.h"
@@ -110,8 +111,8 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
             &eksForm::ShowContextMenu);
 
     ui->spinBoxEngines->setRange(1, std::max(1, QThread::idealThreadCount()));
-    ui->spinBoxEngines->setValue(ConversionRun::savedEnginesAtOnce());
-    connect(ui->spinBoxEngines, &QSpinBox::valueChanged, this, &ConversionRun::saveEnginesAtOnce);
+    ui->spinBoxEngines->setValue(savedEnginesAtOnce());
+    connect(ui->spinBoxEngines, &QSpinBox::valueChanged, this, &saveEnginesAtOnce);
     connect(ui->pushButtonStop, &QPushButton::clicked, this, [this] {
         if (m_run)
             m_run->stop();
@@ -476,7 +477,7 @@ void eksForm::on_listView_2_activated(QModelIndex) {}
 
 QString eksForm::napravioutput2(QString fajl, QString ekstenzija)
 {
-    return makeOutputPath(sourceDirs, destinationDir, fajl, ekstenzija);
+    return makeOutputPath(sourceDirs, destinationDir, collapseSlashes(QLatin1Char('/') + fajl), ekstenzija);
 }
 
 bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
@@ -498,10 +499,15 @@ QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
             if (setting == Settings::Default)
                 continue;
             const bool copyOnly = setting == Settings::CopyOnly;
-            jobs.append({parts.path, copyOnly ? QString() : setting, extension, copyOnly});
+            jobs.append({collapseSlashes(QLatin1Char('/') + parts.path), copyOnly ? QString() : setting, extension, copyOnly});
         }
     }
     return jobs;
+}
+
+bool eksForm::isRunning() const
+{
+    return m_run && m_run->isRunning();
 }
 
 void eksForm::setRunning(bool running)
@@ -524,13 +530,13 @@ void eksForm::on_pushButton_4_clicked()
         return;
     }
     Shell::probe(QString::fromLatin1(WhichProbe), this, [](int) {});
-    const QString engine = resolveEngine();
+    const Engine engine = resolveEngine();
 
     QStringList sources;
     const QList<ConversionJob> jobs = takeJobs(&sources);
     m_run = new ConversionRun(jobs, sourceDirs, destinationDir, engine, this);
     m_run->keepIntact(sources);
-    m_run->setProbe(findProbe(engine));
+    m_run->setProbe(findProbe(engine.program));
     m_run->setEnginesAtOnce(ui->spinBoxEngines->value());
     connect(m_run, &ConversionRun::progressed, this, [this](int percent, const QString &status) {
         ui->progressBar->setValue(percent);

@@ -37,6 +37,8 @@ public:
     ~eksForm() override;
 
     QMediaPlayer *player() const { return m_player; }
+    // Whether RUN IT NOW is converting or copying.
+    bool isRunning() const;
 
 signals:
     void sendOUT(std::map<std::string, std::string> mapa);

@@ -9,6 +9,7 @@
 #include "core/engines/engineinstaller.h"
 #include "ui_mainwindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
@@ -228,7 +229,13 @@ void MainWindow::kajsi() {}
 
 bool MainWindow::refusedWhileRunning()
 {
-    if (!ConversionRun::anyRunning())
+    // Any form, not only the latest: an earlier one may still be open and running.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool running = std::any_of(windows.cbegin(), windows.cend(), [](QWidget *window) {
+        const auto *form = qobject_cast<eksForm *>(window);
+        return form && form->isRunning();
+    });
+    if (!running)
         return false;
     ui->label_4->setText(RunGoingOn);
     ui->label_4->show();

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Moves from onto to, replacing a file already there in one step (rename(2)); error says why
+// it could not.
+bool renameOver(const QString &from, const QString &to, QString *error);

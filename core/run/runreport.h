@@ -1,0 +1,29 @@
+#pragma once
+
+// The run's words: the report, its details, and the line that tells how far the run is.
+
+#include "core/run/runoutcome.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+QString reportText(const QStringList &notConverted);
+inline const QString FinishedText = QStringLiteral(
+    "Finished.Please check the destination folder for results,FFmpeg script is located on "
+    "desktop for debug!");
+
+inline const QString StoppedText = QStringLiteral("stopped");
+inline const QString NotStartedText = QStringLiteral("not started");
+
+struct ReportLine
+{
+    QString output;
+    Outcome outcome = Outcome::NotStarted;
+    QString reason;
+};
+// One line per output saying what became of it, then the run's own remarks (each a line).
+QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString &remark);
+
+// "N of M files done, about ... left - now: a.mov, b.mov"; leftMs negative: not known yet.
+QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running);

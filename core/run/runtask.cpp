@@ -1,0 +1,169 @@
+#include "core/run/runtask.h"
+
+#include "core/base/pathhelpers.h"
+#include "core/files/filecopy.h"
+#include "core/files/renameover.h"
+#include "core/media/engineprogress.h"
+#include "core/media/settingscatalogue.h"
+#include "core/run/copyjob.h"
+#include "core/run/enginejob.h"
+#include "core/run/outputcheck.h"
+#include "core/run/runreport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <algorithm>
+
+RunTask::RunTask(const ConversionJob &job, const QString &output, const QString &partial,
+                 const Tools &tools, QObject *parent)
+    : QObject(parent), m_job(job), m_source(collapseSlashes(job.path)), m_output(output),
+      m_partial(partial), m_tools(tools)
+{
+}
+
+RunTask::~RunTask()
+{
+    if (m_copy)
+        m_copy->cancel(); // the copy removes what it wrote
+    delete m_engine;      // ends its whole process group
+    if (m_phase == Phase::Converting || m_phase == Phase::Checking)
+        QFile::remove(m_partial);
+}
+
+void RunTask::readSource()
+{
+    if (m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceProbe || m_sourceKnown)
+        return;
+    m_sourceProbe = startProbe(m_tools.probe, m_source, this, [this](const MediaInfo &info) {
+        m_sourceProbe = nullptr;
+        m_sourceInfo = info;
+        m_sourceKnown = true;
+        emit sourceRead();
+    });
+}
+
+bool RunTask::ready() const
+{
+    return m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceKnown;
+}
+
+QString RunTask::command() const
+{
+    if (m_job.copyOnly || !m_command.isEmpty())
+        return m_command;
+    return EngineJob::commandLine(m_tools.engine, m_source, m_job.arguments, m_sourceInfo, m_output);
+}
+
+void RunTask::start()
+{
+    if (m_job.copyOnly) {
+        m_phase = Phase::Copying;
+        m_copy = std::make_unique<CopyJob>(
+            *m_tools.copies, m_source, m_partial, m_output, this,
+            [this](Outcome outcome, const QString &reason, const QByteArray &hash) {
+                m_hash = hash;
+                emit slotFreed();
+                conclude(outcome, outcome == Outcome::Stopped ? StoppedText : reason);
+            });
+        return;
+    }
+    m_phase = Phase::Converting;
+    // Built now, when the source's facts are in.
+    m_command = EngineJob::commandLine(m_tools.engine, m_source, m_job.arguments, m_sourceInfo, m_output);
+    if (m_sourceInfo.readable)
+        m_duration = m_sourceInfo.duration;
+    m_engine = new EngineJob(EngineJob::commandLine(m_tools.engine, m_source, m_job.arguments, m_sourceInfo,
+                                                    m_partial, EngineJob::ProgressOptions),
+                             this);
+    connect(m_engine, &EngineJob::ended, this, &RunTask::engineEnded);
+}
+
+void RunTask::stop()
+{
+    if (m_engine)
+        m_engine->stop();
+    if (m_copy && m_phase == Phase::Copying)
+        m_copy->cancel();
+    if (m_sourceProbe)
+        m_sourceProbe->kill();
+}
+
+void RunTask::skip(const QString &reason)
+{
+    m_phase = Phase::Done;
+    m_reason = reason;
+}
+
+void RunTask::engineEnded(int exitCode, bool crashed, bool stopped)
+{
+    m_messages = m_engine->messages();
+    const QString failure = m_engine->failureReason(exitCode, crashed);
+    m_engine->deleteLater();
+    m_engine = nullptr;
+    emit slotFreed();
+    if (stopped || crashed || exitCode != 0) {
+        QFile::remove(m_partial);
+        conclude(stopped ? Outcome::Stopped : Outcome::Failed, stopped ? StoppedText : failure);
+    } else if (!m_tools.probe.isEmpty()) {
+        checkOutput();
+    } else if (!outputProduced(0, m_partial)) {
+        QFile::remove(m_partial);
+        conclude(Outcome::Failed, QStringLiteral("the engine wrote less than %1 bytes").arg(MinimumOutputSize));
+    } else {
+        accept();
+    }
+}
+
+void RunTask::checkOutput()
+{
+    m_phase = Phase::Checking;
+    startProbe(m_tools.probe, m_partial, this, [this](const MediaInfo &output) {
+        const QString reason = ::checkOutput(Settings::demandOf(m_job.arguments), m_sourceInfo, output);
+        if (reason.isEmpty()) {
+            accept();
+            return;
+        }
+        QFile::remove(m_partial);
+        conclude(Outcome::Failed, reason);
+    });
+}
+
+void RunTask::accept()
+{
+    QString error;
+    copyFileTimes(m_source, m_partial);
+    if (!renameOver(m_partial, m_output, &error)) {
+        QFile::remove(m_partial);
+        conclude(Outcome::Failed, error);
+        return;
+    }
+    conclude(Outcome::Converted);
+}
+
+void RunTask::conclude(Outcome outcome, const QString &reason)
+{
+    m_phase = Phase::Done;
+    m_outcome = outcome;
+    m_reason = reason;
+    emit concluded();
+}
+
+double RunTask::fraction()
+{
+    switch (m_phase) {
+    case Phase::Waiting:
+        return 0;
+    case Phase::Converting:
+        if (!m_engine)
+            return 0;
+        if (m_duration < 0) // without ffprobe the engine says how long its source is
+            m_duration = durationSeconds(m_engine->messages());
+        return m_duration > 0 ? std::clamp(m_engine->position() / m_duration, 0.0, 1.0) : 0;
+    case Phase::Copying:
+        return m_copy->fraction();
+    case Phase::Checking:
+    case Phase::Done:
+        return 1;
+    }
+    return 0;
+}

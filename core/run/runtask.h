@@ -1,0 +1,105 @@
+#pragma once
+
+// One job of a run from start to end: its source read by ffprobe, then its engine and the
+// check of its output, or its copy.
+
+#include "core/media/mediaprobe.h"
+#include "core/run/runoutcome.h"
+#include "core/shell/commands.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <utility>
+
+class CopyJob;
+class EngineJob;
+class QProcess;
+class QThreadPool;
+
+struct ConversionJob
+{
+    QString path;            // the source file, an absolute path
+    QString arguments;       // the engine arguments as assigned (a copy has none)
+    QString outputExtension; // a copy keeps the source's own
+    bool copyOnly = false;
+};
+
+class RunTask : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Checking: the engine has ended and freed its slot; ffprobe reads what it wrote.
+    enum class Phase { Waiting, Converting, Checking, Copying, Done };
+    // What every task of a run works with. probe empty: no source is read, and an output is
+    // judged by the engine's exit status and its size.
+    struct Tools
+    {
+        Engine engine;
+        QString probe;
+        QThreadPool *copies = nullptr;
+    };
+
+    RunTask(const ConversionJob &job, const QString &output, const QString &partial,
+            const Tools &tools, QObject *parent);
+    ~RunTask() override;
+
+    // Starts reading the source's facts (once); sourceRead() follows.
+    void readSource();
+    // Whether the work may start now: a copy always, an engine once its source is read (or
+    // nothing is to be read).
+    bool ready() const;
+    // Starts the engine or the copy.
+    void start();
+    // Ends the engine or the copy, or the reading of a source that never started.
+    void stop();
+    // Marks a job that never started.
+    void skip(const QString &reason);
+
+    const ConversionJob &job() const { return m_job; }
+    const QString &source() const { return m_source; }
+    const QString &output() const { return m_output; }
+    Phase phase() const { return m_phase; }
+    Outcome outcome() const { return m_outcome; }
+    const QString &reason() const { return m_reason; }
+    const QByteArray &hash() const { return m_hash; }
+    // The engine line as the job script shows it (empty for a copy): as it ran, or as it
+    // would have run.
+    QString command() const;
+    // The engine's messages, handed over once.
+    QByteArray takeMessages() { return std::exchange(m_messages, {}); }
+    // How far the work is, from 0 to 1; a file being checked counts as converted.
+    double fraction();
+
+signals:
+    void sourceRead();
+    // The engine or the copy has ended; a check may still follow.
+    void slotFreed();
+    void concluded();
+
+private:
+    void engineEnded(int exitCode, bool crashed, bool stopped);
+    void checkOutput();
+    void accept();
+    void conclude(Outcome outcome, const QString &reason = {});
+
+    ConversionJob m_job;
+    QString m_source;
+    QString m_output;
+    QString m_partial;
+    Tools m_tools;
+    Phase m_phase = Phase::Waiting;
+    Outcome m_outcome = Outcome::NotStarted;
+    QString m_reason;
+    QProcess *m_sourceProbe = nullptr;
+    bool m_sourceKnown = false;
+    MediaInfo m_sourceInfo;
+    QString m_command;
+    EngineJob *m_engine = nullptr;
+    QByteArray m_messages;
+    double m_duration = -1;
+    std::unique_ptr<CopyJob> m_copy;
+    QByteArray m_hash;
+};
