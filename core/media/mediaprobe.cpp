@@ -186,11 +186,12 @@ QString checkStreams(const Settings::OutputDemand &demand, const MediaInfo &sour
     if (video && !demand.pixelFormat.isEmpty() && video->pixelFormat != demand.pixelFormat)
         return QStringLiteral("the output's pixels are %1, not %2").arg(video->pixelFormat, demand.pixelFormat);
     const Rational rate = writtenRate(demand, source);
-    if (video && rate.known() && (ratesDiffer(video->rate, rate) || variableRate(*video)))
+    // An answer without rate or fields (a still picture) is not held against the output.
+    if (video && rate.known() && video->rate.known() && (ratesDiffer(video->rate, rate) || variableRate(*video)))
         return QStringLiteral("the output runs at %1 fps, not %2 fps")
             .arg(fpsText(video->averageRate.value()), fpsText(rate.value()));
     const QString order = writtenFieldOrder(demand, source);
-    if (video && !order.isEmpty() && video->fieldOrder != order)
+    if (video && !order.isEmpty() && !video->fieldOrder.isEmpty() && video->fieldOrder != order)
         return QStringLiteral("the output's fields are %1, not %2").arg(fieldText(video->fieldOrder), fieldText(order));
     if (!demand.everyAudio || demand.noAudio)
         return QString();
@@ -255,10 +256,6 @@ QString checkOutput(const Settings::OutputDemand &demand, const MediaInfo &sourc
             .arg(output.sampleRate)
             .arg(demand.sampleRate);
 
-    const QString streams = checkStreams(demand, source, output);
-    if (!streams.isEmpty())
-        return streams;
-
     if (source.duration > 0) {
         const double tolerance = std::max(0.01 * source.duration, 0.5);
         if (output.duration < 0 || std::abs(output.duration - source.duration) > tolerance)
@@ -266,5 +263,5 @@ QString checkOutput(const Settings::OutputDemand &demand, const MediaInfo &sourc
                 .arg(std::max(output.duration, 0.0), 0, 'f', 1)
                 .arg(source.duration, 0, 'f', 1);
     }
-    return QString();
+    return checkStreams(demand, source, output);
 }

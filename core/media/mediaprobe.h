@@ -21,6 +21,7 @@ struct Rational
     double value() const { return known() ? double(num) / double(den) : 0.0; }
     QString text() const;
     static Rational parse(const QString &text);
+    bool operator==(const Rational &other) const { return num == other.num && den == other.den; }
 };
 
 // Whether two rates differ by more than 0.1 %.
