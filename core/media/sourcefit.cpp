@@ -132,7 +132,8 @@ SourceFit fitToSource(const QString &arguments, const MediaInfo &source)
         } else if (stream.type == QLatin1String("video") && !demand.noVideo) {
             fit.details.append(leftOutLine(stream, stream.coverArt ? QStringLiteral("cover art is not converted")
                                                                    : QStringLiteral("only the first picture is converted")));
-        } else if (!isAudio && stream.type != QLatin1String("video") && stream.codec != QLatin1String("tmcd")) {
+        } else if (!isAudio && stream.type != QLatin1String("video")
+                   && !(stream.type == QLatin1String("data") && !stream.timecode.isEmpty())) {
             // A timecode track is carried by the picture's timecode tag, not mapped.
             fit.details.append(leftOutLine(stream, QStringLiteral("the output cannot hold it")));
         }
@@ -150,9 +151,13 @@ SourceFit fitToSource(const QString &arguments, const MediaInfo &source)
         const Rational written = writtenRate(demand, source);
         const Rational own = sourceRate(*video);
         const bool varies = variableRate(*video);
+        // The fps filter counts frames by the source's length; -r alone lets the last
+        // frame run on, up to two frames past the audio.
+        QStringList filters;
         if (demand.copiesVideo && varies) {
             fit.details.append(QStringLiteral("variable-rate source: the output keeps a variable rate"));
         } else if (written.known() && varies) {
+            filters.append(QLatin1String("fps=") + written.text());
             if (!demand.frameRate.known())
                 extra += QLatin1String(" -r ") + written.text();
             extra += QLatin1String(" -fps_mode cfr") + chain(arguments, QStringLiteral("-af"),
@@ -160,6 +165,7 @@ SourceFit fitToSource(const QString &arguments, const MediaInfo &source)
             fit.details.append(QStringLiteral("variable-rate source (%1 fps on average) written at a constant %2 fps")
                                    .arg(fpsText(own.value()), fpsText(written.value())));
         } else if (written.known() && own.known() && ratesDiffer(written, own)) {
+            filters.append(QLatin1String("fps=") + written.text());
             fit.details.append(QStringLiteral("%1 fps source written at %2 fps (frames %3)")
                                    .arg(fpsText(own.value()), fpsText(written.value()),
                                         written.value() < own.value() ? QStringLiteral("dropped")
@@ -168,14 +174,19 @@ SourceFit fitToSource(const QString &arguments, const MediaInfo &source)
 
         const QString order = writtenFieldOrder(demand, source);
         const bool interlacedSource = video->fieldOrder == QLatin1String("tt") || video->fieldOrder == QLatin1String("bb");
-        if (demand.scan == OutputDemand::Scan::Fields && order == QLatin1String("bb"))
-            extra += chain(QString(), QStringLiteral("-vf"), QStringLiteral("setfield=bff"));
-        else if (demand.scan == OutputDemand::Scan::LikeSource && interlacedSource)
-            extra += QLatin1String(" -flags +ildct+ilme")
-                     + chain(arguments, QStringLiteral("-vf"),
-                             order == QLatin1String("bb") ? QStringLiteral("setfield=bff") : QStringLiteral("setfield=tff"));
-        else if (demand.scan == OutputDemand::Scan::Progressive && interlacedSource && demand.sourceRate)
+        const QString setfield = order == QLatin1String("bb") ? QStringLiteral("setfield=bff") : QStringLiteral("setfield=tff");
+        QString ownFilters = arguments;
+        if (demand.scan == OutputDemand::Scan::Fields && order == QLatin1String("bb")) {
+            ownFilters.clear();  // the row's own chain is only its top-first mark
+            filters.append(setfield);
+        } else if (demand.scan == OutputDemand::Scan::LikeSource && interlacedSource) {
+            extra += QLatin1String(" -flags +ildct+ilme");
+            filters.append(setfield);
+        } else if (demand.scan == OutputDemand::Scan::Progressive && interlacedSource && demand.sourceRate) {
             fit.details.append(QStringLiteral("interlaced source written as whole frames: DNxHR has no interlaced profiles"));
+        }
+        if (!filters.isEmpty())
+            extra += chain(ownFilters, QStringLiteral("-vf"), filters.join(QLatin1Char(',')));
     }
     fit.extraArguments = extra.trimmed();
     return fit;
