@@ -70,10 +70,11 @@ int number(const QJsonObject &object, const char *key)
     return value.isString() ? value.toString().toInt() : value.toInt();
 }
 
-StreamInfo streamOf(const QJsonObject &stream)
+// position: where ffprobe listed it, which is its index when it gives none.
+StreamInfo streamOf(const QJsonObject &stream, int position)
 {
     StreamInfo info;
-    info.index = stream.value(QLatin1String("index")).toInt(-1);
+    info.index = stream.value(QLatin1String("index")).toInt(position);
     info.type = text(stream, "codec_type");
     info.codec = text(stream, "codec_name");
     info.profile = text(stream, "profile");
@@ -125,7 +126,7 @@ MediaInfo parseProbe(const QByteArray &json)
 
     info.timecode = text(format.value(QLatin1String("tags")).toObject(), "timecode");
     for (const QJsonValue &value : root.value(QLatin1String("streams")).toArray())
-        info.streams.append(streamOf(value.toObject()));
+        info.streams.append(streamOf(value.toObject(), int(info.streams.size())));
     for (const QJsonValue &value : root.value(QLatin1String("frames")).toArray()) {
         const QJsonObject frame = value.toObject();
         for (StreamInfo &stream : info.streams) {

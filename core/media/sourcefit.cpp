@@ -1,6 +1,7 @@
 #include "core/media/sourcefit.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 using Settings::OutputDemand;

@@ -1,5 +1,6 @@
 #include "core/media/engineprogress.h"
 #include "core/media/guidance.h"
+#include "core/media/intermediates.h"
 #include "core/media/mediaprobe.h"
 #include "core/media/settingscatalogue.h"
 #include "core/media/sourcefit.h"
@@ -52,6 +53,21 @@ private slots:
             QCOMPARE(demand.scan, fields ? OutputDemand::Scan::Fields : OutputDemand::Scan::Progressive);
             // 185M at 1280x720 is no DNxHD profile; the engine only takes 180M there.
             QCOMPARE(bitRate.match(arguments).captured(1), text == "720/50 185" ? "180" : parts.captured(4));
+        }
+    }
+
+    // Each profile box item is a setting that keeps the source's size and rate.
+    void everyIntermediateProfileIsASetting()
+    {
+        for (const auto &[family, profiles] : {std::pair{Dnxhr, dnxhrProfiles()}, std::pair{Prores, proresProfiles()}}) {
+            QCOMPARE(profiles.size(), 5);
+            for (const QString &profile : profiles) {
+                const OutputDemand demand = demandOf(argumentsFor({family, {}, {}, {}, false, profile}));
+                QVERIFY2(!demand.profile.isEmpty() && !demand.pixelFormat.isEmpty() && demand.sourceRate
+                             && demand.evenSourceSize && demand.pcmLikeSource && !demand.frameRate.known(),
+                         qPrintable(profile));
+            }
+            QVERIFY(argumentsFor({family, {}, {}, {}, false, "XQ"}).isEmpty());
         }
     }
 
