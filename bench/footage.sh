@@ -1,5 +1,5 @@
 #!/bin/bash
-# Footage costs, each the median of several runs of both sides, interleaved:
+# Footage costs (camera audio at 48 kHz, as cameras record it), each the median of several runs of both sides, interleaved:
 #  1. DNxHR HQ of a 10 s UHD clip: the program's engine line against the same ffmpeg
 #     command typed by hand (the line as the run will build it, printed by
 #     orlenne_footage_command; the run's own overhead is measured by bench/run.sh).
@@ -22,8 +22,8 @@ command_of() { "$build/bench/orlenne_footage_command" "$@" 2>/dev/null; }
 lavfi() { ffmpeg -nostdin -v error -y "$@"; }
 lavfi -f lavfi -i testsrc2=s=3840x2160:r=25:d=10 -f lavfi -i sine=d=10:r=48000 \
     -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s24le "$data/uhd.mov"
-lavfi -f lavfi -i testsrc2=s=1920x1080:r=25:d=10 -f lavfi -i sine=f=440:d=10 -f lavfi -i sine=f=550:d=10 \
-    -f lavfi -i sine=f=660:d=10 -f lavfi -i sine=f=770:d=10 -map 0 -map 1 -map 2 -map 3 -map 4 \
+lavfi -f lavfi -i testsrc2=s=1920x1080:r=25:d=10 -f lavfi -i sine=f=440:d=10:r=48000 -f lavfi -i sine=f=550:d=10:r=48000 \
+    -f lavfi -i sine=f=660:d=10:r=48000 -f lavfi -i sine=f=770:d=10:r=48000 -map 0 -map 1 -map 2 -map 3 -map 4 \
     -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s24le "$data/a001.mov"
 
 seconds() { local t0 t1; t0=$(date +%s.%N); sh -c "$1 -v error -nostdin" >/dev/null 2>&1; t1=$(date +%s.%N); echo "$t1 - $t0" | bc; }
@@ -36,10 +36,12 @@ compare() {
         p+=("$(seconds "$2")")
         b+=("$(seconds "$3")")
     done
-    local pm bm
+    # The ratio is the median of the pairs' ratios: each pair saw the same load.
+    local pm bm rm
     pm=$(printf '%s\n' "${p[@]}" | median)
     bm=$(printf '%s\n' "${b[@]}" | median)
-    printf '| %s | %.2f s | %.2f s | %.3f | %s |\n' "$1" "$pm" "$bm" "$(echo "$pm / $bm" | bc -l)" "$4"
+    rm=$(for ((i = 0; i < runs; i++)); do echo "${p[i]} / ${b[i]}" | bc -l; done | median)
+    printf '| %s | %.2f s | %.2f s | %.3f | %s |\n' "$1" "$pm" "$bm" "$rm" "$4"
 }
 
 hq=$(command_of "Avid DNxHR Codec" HQ "$data/uhd.mov" "$data/hq.MOV")

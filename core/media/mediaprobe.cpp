@@ -194,7 +194,8 @@ QString checkStreams(const Settings::OutputDemand &demand, const MediaInfo &sour
     const QString order = writtenFieldOrder(demand, source);
     if (video && !order.isEmpty() && !video->fieldOrder.isEmpty() && video->fieldOrder != order)
         return QStringLiteral("the output's fields are %1, not %2").arg(fieldText(video->fieldOrder), fieldText(order));
-    if (!demand.everyAudio || demand.noAudio)
+    // Facts read from the engine's messages list no streams: nothing to count against.
+    if (!demand.everyAudio || demand.noAudio || source.streams.isEmpty())
         return QString();
 
     const QList<StreamInfo> kept = keptAudio(source);
