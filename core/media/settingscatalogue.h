@@ -3,6 +3,8 @@
 // The built-in conversion settings and the rule that turns a chosen setting into
 // engine arguments.
 
+#include "core/media/mediaprobe.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,8 @@ inline const QString CopyOnly = QStringLiteral("DON'T CONVERT (BUT COPY TO DEST 
 inline const QString DvNtsc = QStringLiteral("720x480 DV NTSC");
 inline const QString DvPal = QStringLiteral("720x576 DV PAL");
 inline const QString Dnxhd = QStringLiteral("Avid DNxHD Codec");
+inline const QString Dnxhr = QStringLiteral("Avid DNxHR Codec");
+inline const QString Prores = QStringLiteral("Apple ProRes Codec");
 inline const QString H264 = QStringLiteral("H.264");
 inline const QString Wav = QStringLiteral("WAV-UNCOMPRESSED-AUDIO");
 inline const QString Default = QStringLiteral("DEFAULT");
@@ -34,6 +38,7 @@ struct Choice
     QString bitDepth;    // comboBox_2
     QString sampleRate;  // comboBox_3
     bool rewrap = false; // checkBox
+    QString profile = {};  // profile box of DNxHR and ProRes
 };
 
 // Engine arguments of a choice, the re-wrap override applied.
@@ -51,6 +56,17 @@ struct OutputDemand
     int sampleRate = 0;
     bool noVideo = false;         // "-vn"
     bool noAudio = false;         // "-an"
+
+    // A built-in setting: it takes the first picture and every audio stream of the source.
+    bool everyAudio = false;
+    bool copiesVideo = false;     // the re-wrap
+    QString profile;              // as ffprobe names it; empty: any
+    QString pixelFormat;          // as ffprobe reads it back; empty: any
+    Rational frameRate;           // the rate written; unknown: none set
+    bool sourceRate = false;      // the source's rate kept, made constant when it varies
+    enum class Scan { Any, Progressive, Fields, LikeSource };
+    Scan scan = Scan::Any;        // Fields: top field first unless the source is bottom first
+    bool pcmLikeSource = false;   // 24-bit PCM from a source deeper than 16 bits, else 16-bit
 };
 // The demand of a setting, known by its engine arguments.
 OutputDemand demandOf(const QString &arguments);

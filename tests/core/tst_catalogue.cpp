@@ -1,6 +1,8 @@
 #include "core/media/guidance.h"
+#include "core/media/intermediates.h"
 #include "core/media/mediaprobe.h"
 #include "core/media/settingscatalogue.h"
+#include "core/media/sourcefit.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -27,26 +29,44 @@ class TestCatalogue final : public QObject
     Q_OBJECT
 
 private slots:
-    // Each label reads lines, scan letter, "/", frame rate, blank, bit rate in Mbit/s.
+    // Each label reads lines, scan letter, "/", rate (fields for "i"), blank, bit rate in Mbit/s.
     void everyDnxhdLabelAsksForItsLinesRateAndBitRate()
     {
         const QStringList labels = dnxhdLabels();
         QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), 25);
-        const QRegularExpression label(QStringLiteral("^(1080|720)[pi]?/([0-9.]+) ([0-9]+)$"));
-        const QRegularExpression asked(
-            QStringLiteral("^-vcodec dnxhd .*-s (\\S+) -b (\\S+)M -r (\\S+) -acodec pcm_s16le -ar 48000 $"));
+        const QRegularExpression label(QStringLiteral("^(1080|720)([pi]?)/([0-9.]+) ([0-9]+)$"));
+        const QRegularExpression bitRate(QStringLiteral(" -b (\\d+)M "));
         for (const QString &text : labels) {
             const QRegularExpressionMatch parts = label.match(text);
             const QString arguments = argumentsOf(Dnxhd, text);
-            const QRegularExpressionMatch asks = asked.match(arguments);
-            QVERIFY2(parts.hasMatch() && asks.hasMatch(), qPrintable(text));
-            const QSize frame = parts.captured(1) == "1080" ? QSize(1920, 1080) : QSize(1280, 720);
-            const QString size = QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height());
-            // 185M at 1280x720 is no DNxHD profile; the engine only takes 180M there.
-            const QString rate = text == "720/50 185" ? "180" : parts.captured(3);
-            QCOMPARE(asks.capturedTexts().mid(1), QStringList({size, rate, parts.captured(2)}));
+            QVERIFY2(parts.hasMatch() && arguments.endsWith(" -acodec pcm_s16le -ar 48000 "), qPrintable(text));
             QCOMPARE(QString::fromStdString(dnxhdTable().at(text.toStdString())), arguments);
-            QVERIFY(demandOf(arguments).videoCodec == "dnxhd" && demandOf(arguments).frameSize == frame);
+            const OutputDemand demand = demandOf(arguments);
+            const QSize frame = parts.captured(1) == "1080" ? QSize(1920, 1080) : QSize(1280, 720);
+            QVERIFY(demand.videoCodec == "dnxhd" && demand.frameSize == frame && demand.everyAudio);
+            // Rates are broadcast rationals: the label's 29.97 is 30000/1001, not 2997/100.
+            const bool fields = parts.captured(2) == "i";
+            const double labelled = parts.captured(3).toDouble() / (fields ? 2 : 1);
+            QVERIFY2(std::abs(demand.frameRate.value() - labelled) < 0.001, qPrintable(text));
+            QCOMPARE(demand.frameRate, nearestStandardRate(labelled));
+            QCOMPARE(demand.scan, fields ? OutputDemand::Scan::Fields : OutputDemand::Scan::Progressive);
+            // 185M at 1280x720 is no DNxHD profile; the engine only takes 180M there.
+            QCOMPARE(bitRate.match(arguments).captured(1), text == "720/50 185" ? "180" : parts.captured(4));
+        }
+    }
+
+    // Each profile box item is a setting that keeps the source's size and rate.
+    void everyIntermediateProfileIsASetting()
+    {
+        for (const auto &[family, profiles] : {std::pair{Dnxhr, dnxhrProfiles()}, std::pair{Prores, proresProfiles()}}) {
+            QCOMPARE(profiles.size(), 5);
+            for (const QString &profile : profiles) {
+                const OutputDemand demand = demandOf(argumentsFor({family, {}, {}, {}, false, profile}));
+                QVERIFY2(!demand.profile.isEmpty() && !demand.pixelFormat.isEmpty() && demand.sourceRate
+                             && demand.evenSourceSize && demand.pcmLikeSource && !demand.frameRate.known(),
+                         qPrintable(profile));
+            }
+            QVERIFY(argumentsFor({family, {}, {}, {}, false, "XQ"}).isEmpty());
         }
     }
 
