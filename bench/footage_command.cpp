@@ -24,7 +24,7 @@ int main(int argc, char **argv)
     const QString arguments =
         Settings::argumentsFor({words.at(1), words.at(2), QStringLiteral("16"), QStringLiteral("48000"), false, words.at(2)});
     const SourceFit fit = fitToSource(arguments, source);
-    QTextStream(stdout) << engineCommand(QStringLiteral("ffmpeg "), words.at(3),
+    QTextStream(stdout) << engineCommand(Engine{QStringLiteral("ffmpeg"), true}, words.at(3),
                                          arguments + QLatin1Char(' ') + fit.extraArguments, words.at(4))
                         << '\n';
     for (const QString &line : fit.details)

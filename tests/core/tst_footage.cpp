@@ -138,7 +138,7 @@ private slots:
         const QString source = dir.filePath(clip), output = dir.filePath(QStringLiteral("out%1.MOV").arg(++made));
         const MediaInfo in = sources.value(clip);
         const SourceFit fit = fitToSource(arguments, in);
-        const QString command = engineCommand(QStringLiteral("ffmpeg "), source,
+        const QString command = engineCommand(Engine{QStringLiteral("ffmpeg"), true}, source,
                                               fitted ? arguments + QLatin1Char(' ') + fit.extraArguments : arguments,
                                               output);
         int status = -1;
