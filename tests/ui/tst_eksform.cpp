@@ -157,11 +157,15 @@ private slots:
         f.form.receiveEXT({"mov"}, {{"/s/a.mov"}}, {}, "/out");
         auto *list = f.child<QListWidget>("listWidget");
         auto *box = f.child<QComboBox>("comboBoxProfile");
+        QStringList settings;
         for (int row = 0; row < list->count(); ++row) {
-            const QString setting = list->item(row)->text();
-            f.chooseSetting(setting);
-            QCOMPARE(box->isVisible(), setting == Settings::Dnxhr || setting == Settings::Prores);
+            settings.append(list->item(row)->text());
+            f.chooseSetting(settings.last());
+            QCOMPARE(box->isVisible(), settings.last() == Settings::Dnxhr || settings.last() == Settings::Prores);
         }
+        // The designed items keep their order; the families follow them.
+        QCOMPARE(settings.mid(0, 6), QStringList({Settings::CopyOnly, Settings::DvNtsc, Settings::DvPal,
+                                                  Settings::Dnxhd, Settings::Dnxhr, Settings::Prores}));
         f.chooseSetting(family);
         QStringList offered;
         for (int i = 0; i < box->count(); ++i)

@@ -83,12 +83,14 @@ QString importStartFolder()
 eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
 {
     ui->setupUi(this);
+    // The intermediates that keep the source's own size and rate, each with a profile box.
+    // They follow the designed items, which sorting would split.
+    ui->listWidget->setSortingEnabled(false);
+    ui->listWidget->addItems({Settings::Dnxhr, Settings::Prores});
+    ui->listWidget->setSortingEnabled(true);
+    ui->comboBoxProfile->hide();
     // Audio files get their own setting; it sorts in with the built-in items.
     ui->listWidget->addItem(Settings::Wav);
-    // The intermediates that keep the source's own size and rate, each with a profile box.
-    ui->listWidget->addItem(Settings::Dnxhr);
-    ui->listWidget->addItem(Settings::Prores);
-    ui->comboBoxProfile->hide();
     // Whichever way the current setting changes, the box shows the profiles APPLY will use.
     connect(ui->listWidget, &QListWidget::currentItemChanged, this, &eksForm::showProfiles);
 
