@@ -14,9 +14,9 @@ constexpr char16_t aiffText[] = u"AIFF is high quality Audio file.Convert to WAV
 
 // The scan takes its rows in this order, and the guidance reads the rows with a text in it.
 constexpr ExtensionFacts rows[] = {
-    {u"mov", Scanned, u"MOV is very common QuickTime Container. If you can play this file with VLC player, conversion is possible. Please select the conversion settings in the list below. For editing, Avid DNx codec is advised or in case of Standard Definition footage, PAL SD or NTSC SD.", LabelOnly},
+    {u"mov", Scanned, u"MOV is very common QuickTime Container. If you can play this file with VLC player, conversion is possible. Please select the conversion settings in the list below. For editing, Avid DNx codec is advised or in case of Standard Definition footage, PAL SD or NTSC SD. 4K keeps its size in Avid DNxHR or Apple ProRes.", LabelOnly},
     {u"avi", Scanned, u"AVI is default Microsoft Windows container that can support many codecs. If this file is playable with VLC Player, conversion is possible. For editing Avid DNx codec is advised or when working in lower resolutions (SD) PAL or NTSC.", LabelOnly},
-    {u"mp4", Scanned, u"MP4 is common highly compressed video usually created by QuickTime.If needed for editing we would advise conversion. On some systems editing is possible in this codec.", LabelOnly},
+    {u"mp4", Scanned, u"MP4 is common highly compressed video usually created by QuickTime.If needed for editing we would advise conversion. On some systems editing is possible in this codec. 4K and vertical phone clips keep their size in Avid DNxHR or Apple ProRes.", LabelOnly},
     {u"wmv", Scanned, u"Windows Media Video (WMV) is a video compression format for several proprietary codecs developed by Microsoft. It is highly compressed so if intended for editing, please convert to Avid DNx.", LabelOnly},
     // The scan has always listed mp4, wmv and mp2 twice.
     {u"mp4", Scanned, nullptr, LabelOnly},
@@ -79,6 +79,16 @@ constexpr ExtensionFacts rows[] = {
     {u"mxg", Scanned, u"MxPEG clip. Convert to Avid DNx to edit! ", LabelOnly},
     {u"pcm", NotScanned, u"PCM Audio! You need to provide Samplerate and BitDepth! Convert to WAV to edit! ", AudioCombos},
     {u"m2ts", Scanned, nullptr, LabelOnly},
+    // Web and camera containers. Video ones are converted, never re-wrapped: VP9, AV1 and
+    // long-GOP MPEG-2 gain nothing for editing in a QuickTime wrapper.
+    {u"webm", Scanned, u"WEBM is the web's own format: VP9 or AV1 video with Opus or Vorbis audio. Convert to Avid DNxHR or Apple ProRes for editing, or to H.264 to share.", LabelOnly},
+    {u"m2t", Scanned, u"M2T is HDV from tape camcorders: MPEG-2 video at 1440x1080, usually interlaced. Convert to Avid DNxHD 1080i or Apple ProRes for editing.", LabelOnly},
+    {u"mod", Scanned, u"MOD is MPEG-2 Standard Definition video from JVC, Panasonic and Canon camcorders. Convert to PAL or NTSC for editing.", LabelOnly},
+    {u"tod", Scanned, u"TOD is MPEG-2 High Definition video from JVC Everio camcorders, usually 1080i. Convert to Avid DNxHD 1080i or Apple ProRes for editing.", LabelOnly},
+    {u"3g2", Scanned, u"3g2 = 3gpp2, the 3gp of CDMA mobile phones. Low resolution and highly compressed. Must be converted before editing. Conversion to PAL or NTSC is enough.", LabelOnly},
+    // Mostly Vorbis sound, so the WAV depth and rate are offered.
+    {u"ogg", Scanned, u"OGG is usually Vorbis audio, sometimes with Theora video. Convert to WAV for editing, or to Avid DNx when it holds video.", AudioCombos},
+    {u"opus", Scanned, u"OPUS is the lossy audio of the web and of internet calls. Convert to WAV for editing.", AudioCombos},
 };
 
 } // namespace

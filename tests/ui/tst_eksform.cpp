@@ -7,6 +7,7 @@
 #include "ui/form/eksform.h"
 #include "core/jobs/jobmodel.h"
 #include "core/media/guidance.h"
+#include "core/media/intermediates.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
 #include "ui/presets/dialogpresets.h"
@@ -132,6 +133,48 @@ private slots:
         QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
         QCOMPARE(f.form.groupSettings[1][1], Settings::Rewrap);
         QCOMPARE(f.form.groupSettings[1][3], Settings::CopyOnly);
+    }
+
+    // Every profile of the two families, picked in the box beside the DNxHD one and applied.
+    void intermediateProfilesAreAppliedFromTheirFamilysBox_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QStringList>("profiles");
+        QTest::addColumn<QString>("profile");
+        for (const auto &[family, profiles] : {std::pair{Settings::Dnxhr, Settings::dnxhrProfiles()},
+                                               std::pair{Settings::Prores, Settings::proresProfiles()}}) {
+            for (const QString &profile : profiles)
+                QTest::addRow("%s %s", qPrintable(family), qPrintable(profile)) << family << profiles << profile;
+        }
+    }
+
+    void intermediateProfilesAreAppliedFromTheirFamilysBox()
+    {
+        QFETCH(QString, family);
+        QFETCH(QStringList, profiles);
+        QFETCH(QString, profile);
+        Fixture f;
+        f.form.receiveEXT({"mov"}, {{"/s/a.mov"}}, {}, "/out");
+        auto *list = f.child<QListWidget>("listWidget");
+        auto *box = f.child<QComboBox>("comboBoxProfile");
+        QStringList settings;
+        for (int row = 0; row < list->count(); ++row) {
+            settings.append(list->item(row)->text());
+            f.chooseSetting(settings.last());
+            QCOMPARE(box->isVisible(), settings.last() == Settings::Dnxhr || settings.last() == Settings::Prores);
+        }
+        // The designed items keep their order; the families follow them.
+        QCOMPARE(settings.mid(0, 6), QStringList({Settings::CopyOnly, Settings::DvNtsc, Settings::DvPal,
+                                                  Settings::Dnxhd, Settings::Dnxhr, Settings::Prores}));
+        f.chooseSetting(family);
+        QStringList offered;
+        for (int i = 0; i < box->count(); ++i)
+            offered.append(box->itemText(i));
+        QCOMPARE(offered, profiles);
+        box->setCurrentIndex(box->findText(profile));
+        f.press({0});
+        QCOMPARE(f.form.groupFiles[0][0], assigned("/s/a.mov", family));
+        QCOMPARE(f.form.groupSettings[0][0], Settings::argumentsFor({family, {}, {}, {}, false, profile}));
     }
 
     // The advice of the first extension shows at once; every other row is clicked.

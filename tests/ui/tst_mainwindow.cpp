@@ -173,9 +173,11 @@ private slots:
             << QStringList{"/notes.txt", "/day1", "/take #2 100%?.mov"} << "/out"
             << QStringList{"mov:S/day1/a.mov", "mov:s/take #2 100%?.mov", "txt:s/notes.txt"} << ""
             << false;
-        QTest::newRow("extensions in any case, a file dropped and in a dropped folder")
-            << QStringList{"card/CLIP.MOV", "card/Take.Mov"} << QStringList{"/card", "/card/CLIP.MOV"}
-            << "/ab" << QStringList{"mov:S/card/CLIP.MOV", "mov:S/card/Take.Mov", "mov:s/card/CLIP.MOV"}
+        QTest::newRow("extensions in any case, web and tape ones, a file dropped and in a dropped folder")
+            << QStringList{"card/CLIP.MOV", "card/Take.Mov", "card/Clip.WEBM", "card/tape.m2t"}
+            << QStringList{"/card", "/card/CLIP.MOV"} << "/ab"
+            << QStringList{"m2t:S/card/tape.m2t", "mov:S/card/CLIP.MOV", "mov:S/card/Take.Mov",
+                           "mov:s/card/CLIP.MOV", "webm:S/card/Clip.WEBM"}
             << "" << false;
         QTest::newRow("folders twice, missing or sharing names: each file once")
             << QStringList{"camA/x.mov", "camB/x.mov", "camA/a.ts", "camB/c.mpeg", "camA/d.m2ts", "camA/f"}

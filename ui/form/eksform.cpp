@@ -7,6 +7,7 @@
 #include "core/run/conversionrun.h"
 #include "core/files/filecopy.h"
 #include "core/media/guidance.h"
+#include "core/media/intermediates.h"
 #include "core/run/runfiles.h"
 #include "core/jobs/jobmodel.h"
 #include "core/jobs/outputpath.h"
@@ -82,8 +83,16 @@ QString importStartFolder()
 eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
 {
     ui->setupUi(this);
+    // The intermediates that keep the source's own size and rate, each with a profile box.
+    // They follow the designed items, which sorting would split.
+    ui->listWidget->setSortingEnabled(false);
+    ui->listWidget->addItems({Settings::Dnxhr, Settings::Prores});
+    ui->listWidget->setSortingEnabled(true);
+    ui->comboBoxProfile->hide();
     // Audio files get their own setting; it sorts in with the built-in items.
     ui->listWidget->addItem(Settings::Wav);
+    // Whichever way the current setting changes, the box shows the profiles APPLY will use.
+    connect(ui->listWidget, &QListWidget::currentItemChanged, this, &eksForm::showProfiles);
 
     returnFramesWhenFreed();
     m_player = new QMediaPlayer(this);
@@ -269,6 +278,29 @@ void eksForm::on_listWidget_clicked(QModelIndex)
     }
 }
 
+void eksForm::showProfiles()
+{
+    const QListWidgetItem *item = ui->listWidget->currentItem();
+    const QString name = item ? item->text() : QString();
+    const QStringList profiles = name == Settings::Dnxhr    ? Settings::dnxhrProfiles()
+                                 : name == Settings::Prores ? Settings::proresProfiles()
+                                                            : QStringList();
+    QComboBox *box = ui->comboBoxProfile;
+    if (profiles.isEmpty()) {
+        box->hide();
+        return;
+    }
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i)
+        shown.append(box->itemText(i));
+    // Back to the same family, the profile picked before stays.
+    if (shown != profiles) {
+        box->clear();
+        box->addItems(profiles);
+    }
+    box->show();
+}
+
 void eksForm::on_pushButton_clicked()
 {
     for (const auto &[label, arguments] : Settings::dnxhdTable())
@@ -286,6 +318,7 @@ void eksForm::on_pushButton_clicked()
     choice.bitDepth = ui->comboBox_2->currentText();
     choice.sampleRate = ui->comboBox_3->currentText();
     choice.rewrap = ui->checkBox->isChecked();
+    choice.profile = ui->comboBoxProfile->currentText();
     const QString arguments = Settings::argumentsFor(choice);
     ui->checkBox->setChecked(false);
 

@@ -86,6 +86,9 @@ private:
     void previewEntry(const QModelIndex &index);
     // The advice and setting widgets of an extension, as a click on its row shows them.
     void showGuidance(const QString &extension);
+    // The profile box of the current setting: shown, with its family's profiles, only for
+    // the families that have profiles.
+    void showProfiles();
 
 public:
     QAudioOutput *previewAudio = nullptr;
