@@ -556,8 +556,14 @@ void eksForm::runFinished()
     m_run = nullptr;
     run->deleteLater();
     setRunning(false);
-    ui->progressBar->setValue(100);
-    ui->label_4->setText(FinishedText);
+    // Jobs that never started are left only by a stop.
+    bool stopped = false;
+    for (const ConversionRun::Result &result : run->results())
+        stopped = stopped || result.outcome == Outcome::Stopped || result.outcome == Outcome::NotStarted;
+    // After a stop the bar keeps showing how far the batch got.
+    if (!stopped)
+        ui->progressBar->setValue(100);
+    ui->label_4->setText(stopped ? StoppedFinishedText : FinishedText);
     if (m_closeWhenStopped) {
         close();
         return;
