@@ -557,12 +557,13 @@ void eksForm::runFinished()
     run->deleteLater();
     setRunning(false);
     // Jobs that never started are left only by a stop.
-    bool stopped = false;
-    for (const ConversionRun::Result &result : run->results())
-        stopped = stopped || result.outcome == Outcome::Stopped || result.outcome == Outcome::NotStarted;
-    // After a stop the bar keeps showing how far the batch got.
-    if (!stopped)
-        ui->progressBar->setValue(100);
+    const QList<ConversionRun::Result> results = run->results();
+    qsizetype ended = 0;
+    for (const ConversionRun::Result &result : results)
+        ended += result.outcome == Outcome::Converted || result.outcome == Outcome::Failed;
+    const bool stopped = ended < results.size();
+    // After a stop the bar shows how much of the batch was done.
+    ui->progressBar->setValue(stopped ? int(100 * ended / results.size()) : 100);
     ui->label_4->setText(stopped ? StoppedFinishedText : FinishedText);
     if (m_closeWhenStopped) {
         close();
