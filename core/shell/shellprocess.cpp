@@ -14,10 +14,10 @@ const QString ShellProgram = QStringLiteral("/bin/sh");
 // Runs in the child between fork and exec. The kernel kills the child when the thread that
 // started it ends: QProcess forks on the thread calling start(), the GUI thread here, so that
 // is when the program ends, however it ends. A parent gone before prctl is seen by getppid.
-void dieWith(pid_t parent)
+void dieWith(pid_t program)
 {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
+    if (::getppid() != program)
         ::_exit(127);
 }
 
@@ -35,9 +35,9 @@ QProcess *start(const QString &command, QObject *parent)
     auto *process = new QProcess(parent);
     process->setProgram(ShellProgram);
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setChildProcessModifier([parent = ::getpid()] {
+    process->setChildProcessModifier([program = ::getpid()] {
         ::setpgid(0, 0);
-        dieWith(parent);
+        dieWith(program);
     });
     // The shell becomes the engine: no shell stays between the program and its engine to
     // outlive either.
@@ -59,7 +59,7 @@ bool groupGone(qint64 group)
 
 void dieWithParent(QProcess *process)
 {
-    process->setChildProcessModifier([parent = ::getpid()] { dieWith(parent); });
+    process->setChildProcessModifier([program = ::getpid()] { dieWith(program); });
 }
 
 bool startDetached(const QString &command)
