@@ -14,9 +14,10 @@ struct CopyControl;
 QByteArray fileHash(const QString &path, CopyControl *control = nullptr);
 
 // Copies source to target (copyFile) while a second thread hashes the source, then reads the
-// copy back. Returns the hash the two share; empty when the copy failed, was cancelled or its
-// bytes differ from the source's, with `reason` saying which ("copy failed: ...", "the copy
-// differs from its source"). A failed or cancelled copy may leave target behind.
+// copy back from the disk (copyFile leaves none of it in the cache). Returns the hash the two
+// share; empty when the copy failed, was cancelled or its bytes differ from the source's, with
+// `reason` saying which ("copy failed: " and the copy's error, "the copy differs from its
+// source"). A failed or cancelled copy may leave target behind.
 QByteArray copyAndVerify(const QString &source, const QString &target, CopyControl &control,
                          QString *reason);
 

@@ -28,6 +28,50 @@ void count(CopyControl *control, qint64 bytes)
         *control->copied += bytes;
 }
 
+void fail(CopyControl *control, const QString &why)
+{
+    if (control && control->error.isEmpty())
+        control->error = why;
+}
+
+QString saying(const QString &what, int error)
+{
+    return what + QLatin1String(": ") + systemMessage(error);
+}
+
+QString destinationMessage(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return saying(DestinationMissingText, error);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return saying(DestinationReadOnlyText, error);
+    default:
+        return systemMessage(error);
+    }
+}
+
+// A disk that fills up takes part of a write and refuses the next one with its reason.
+bool writeAll(int to, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(to, data, std::size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 // Lets the kernel move the bytes from file to file (no trip through our buffer), as cat
 // does. Where it cannot (another file system, a device such as /dev/full) nothing has been
 // copied yet and the buffered loop does the work.
@@ -47,10 +91,58 @@ KernelCopy copyInKernel(int from, int to, CopyControl *control)
             return copied > 0 ? KernelCopy::Done : KernelCopy::NotPossible;
         if (copied == 0)
             return KernelCopy::NotPossible;
-        if (control)
-            control->error = QString::fromLocal8Bit(std::strerror(errno));
+        fail(control, systemMessage(errno));
         return KernelCopy::Failed;
     }
+}
+
+bool bufferedCopy(int from, int to, CopyControl *control)
+{
+    std::vector<char> buffer(BufferSize);
+    while (!cancelled(control)) {
+        const ssize_t got = ::read(from, buffer.data(), BufferSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            fail(control, saying(SourceLostText, errno));
+            return false;
+        }
+        if (got == 0)
+            return true;
+        if (!writeAll(to, buffer.data(), got)) {
+            fail(control, systemMessage(errno));
+            return false;
+        }
+        count(control, got);
+    }
+    return false;
+}
+
+// A card pulled mid-copy can leave the open file readable to its end while its name is gone.
+bool stillThere(const QByteArray &path, const struct stat &opened, CopyControl *control)
+{
+    struct stat now {};
+    if (::stat(path.constData(), &now) != 0) {
+        fail(control, saying(SourceLostText, errno));
+        return false;
+    }
+    if (now.st_dev != opened.st_dev || now.st_ino != opened.st_ino) {
+        fail(control, saying(SourceLostText, ENOENT));
+        return false;
+    }
+    return true;
+}
+
+// The copy counts only once it is on the disk; its pages then leave the cache so that a
+// read-back reads the disk.
+bool flush(int to, CopyControl *control)
+{
+    if (::fdatasync(to) != 0 && errno != EINVAL) { // pipes and devices cannot be flushed
+        fail(control, systemMessage(errno));
+        return false;
+    }
+    ::posix_fadvise(to, 0, 0, POSIX_FADV_DONTNEED);
+    return true;
 }
 
 void mark(bool trace, const char *marker)
@@ -59,6 +151,11 @@ void mark(bool trace, const char *marker)
         qDebug() << marker;
 }
 } // namespace
+
+QString systemMessage(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 bool isSameFile(const QString &first, const QString &second)
 {
@@ -79,53 +176,41 @@ bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool trace
         return true;
     mark(traceMarkers, "1416");
 
-    QFile source(oldFilePath);
-    QFile destination(newFilePath);
+    const QByteArray sourcePath = QFile::encodeName(oldFilePath);
+    struct stat opened {};
     // The destination is only opened (and so emptied) once the source is readable.
-    const bool opened = source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)
-                       && destination.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const int source = ::open(sourcePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0 || ::fstat(source, &opened) != 0) {
+        mark(traceMarkers, "1422");
+        fail(control, systemMessage(errno));
+        if (source >= 0)
+            ::close(source);
+        return false;
+    }
+    const int destination = ::open(QFile::encodeName(newFilePath).constData(),
+                                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int openError = errno;
     mark(traceMarkers, "1422");
-    if (!opened) {
-        if (control)
-            control->error = source.isOpen() ? destination.errorString() : source.errorString();
+    if (destination < 0) {
+        fail(control, destinationMessage(openError));
+        ::close(source);
         return false;
     }
     mark(traceMarkers, "1425");
-
-    std::vector<char> buffer(BufferSize);
     mark(traceMarkers, "1429");
-    bool complete = true;
-    const KernelCopy kernel = copyInKernel(source.handle(), destination.handle(), control);
-    if (kernel == KernelCopy::Failed)
-        complete = false;
-    while (kernel == KernelCopy::NotPossible && !source.atEnd() && !cancelled(control)) {
-        const qint64 got = source.read(buffer.data(), BufferSize);
-        if (got <= 0) {
-            if (control)
-                control->error = source.errorString();
-            complete = false;
-            break;
-        }
-        if (destination.write(buffer.data(), got) != got) {
-            if (control)
-                control->error = destination.errorString();
-            complete = false;
-            break;
-        }
-        count(control, got);
-    }
-    if (cancelled(control))
-        complete = false;
+
+    const KernelCopy kernel = copyInKernel(source, destination, control);
+    bool complete = kernel == KernelCopy::Done
+                    || (kernel == KernelCopy::NotPossible && bufferedCopy(source, destination, control));
+    complete = complete && !cancelled(control) && stillThere(sourcePath, opened, control);
     mark(traceMarkers, "1435");
-    buffer.clear();
-    buffer.shrink_to_fit();
     mark(traceMarkers, "1439");
-    destination.close();
-    if (destination.error() != QFileDevice::NoError) {
-        if (control && control->error.isEmpty())
-            control->error = destination.errorString();
+    complete = complete && flush(destination, control);
+    if (::close(destination) != 0 && complete) {
+        fail(control, systemMessage(errno));
         complete = false;
     }
+    ::close(source);
     return complete;
 }
 

@@ -5,7 +5,8 @@
 
 // Copies oldFilePath to newFilePath byte for byte through a 16000-byte buffer.
 // True when the paths name the same file (left untouched) or the whole file was
-// copied; false when a file could not be opened or a read or write failed.
+// copied and is on the disk; false when a file could not be opened, a read or write
+// failed or the source went away.
 bool SRCopyFile2(QString oldFilePath, QString newFilePath);
 
 // Lets a copy running on another thread be followed and stopped.
@@ -13,8 +14,17 @@ struct CopyControl
 {
     const std::atomic<bool> *cancel = nullptr; // set: the copy ends, unfinished
     std::atomic<qint64> *copied = nullptr;     // bytes copied so far
-    QString error;                             // why the copy failed
+    QString error;                             // why the copy failed, as the system says
 };
+
+// What a failed copy's error starts with when the system's message alone would not say
+// which file it is about; the system's message follows after ": ".
+inline const QString SourceLostText = QStringLiteral("the source went away during the copy");
+inline const QString DestinationMissingText = QStringLiteral("the destination folder is missing");
+inline const QString DestinationReadOnlyText = QStringLiteral("the destination cannot be written");
+
+// The system's own words for an errno value.
+QString systemMessage(int error);
 
 // The same copy; with traceMarkers the progress markers go to the debug channel.
 bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool traceMarkers,

@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <csignal>
+#include <cstring>
 
 namespace {
 constexpr int KillAfterMs = 3000;
@@ -73,13 +74,17 @@ double EngineJob::position() const
 QString EngineJob::failureReason(int exitCode, bool crashed) const
 {
     QString status;
-    if (crashed)
+    QString line = lastErrorLine(m_messages);
+    if (crashed && exitCode > 0) { // the engine itself, run by exec, died of signal exitCode
+        status = QStringLiteral("the engine ended by signal %1").arg(exitCode);
+        if (line.isEmpty())
+            line = QString::fromLocal8Bit(::strsignal(exitCode));
+    } else if (crashed)
         status = QStringLiteral("the engine was killed");
     else if (exitCode > 128)
         status = QStringLiteral("the engine ended by signal %1").arg(exitCode - 128);
     else
         status = QStringLiteral("the engine ended with status %1").arg(exitCode);
-    const QString line = lastErrorLine(m_messages);
     return line.isEmpty() ? status : line + QLatin1String(" (") + status + QLatin1Char(')');
 }
 

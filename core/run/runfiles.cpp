@@ -1,67 +1,111 @@
 #include "core/run/runfiles.h"
 
 #include "core/base/workingfolder.h"
+#include "core/files/filecopy.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
+#include <cerrno>
+#include <sys/stat.h>
 
+namespace {
+QString notWritten(const QString &path, const QString &why)
+{
+    return DesktopFileNotWrittenText.arg(path, why);
+}
 
+// The Desktop folder is made when it is missing; empty, or why the file at path cannot be
+// there.
+QString makeFolderOf(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
+        return QString();
+    // mkpath keeps the system's reason to itself: the last step, made again, tells it. What
+    // "exists" there is a file, not a folder.
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0)
+        return QString();
+    return notWritten(path, systemMessage(errno == EEXIST ? ENOTDIR : errno));
+}
 
+QString openOrSay(QFileDevice &file, QIODevice::OpenMode mode)
+{
+    QString error = makeFolderOf(file.fileName());
+    if (error.isEmpty() && !file.open(mode))
+        error = notWritten(file.fileName(), file.errorString());
+    return error;
+}
+} // namespace
 
-bool writeBatchFile(const QStringList &commands)
+QString writeBatchFile(const QStringList &commands)
 {
     QSaveFile file(batchFilePath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QString error = openOrSay(file, QIODevice::WriteOnly);
+    if (!error.isEmpty())
+        return error;
     for (const QString &command : commands) {
         // A file name holding a line break cannot stand on one line; that file is only
         // in the job script.
         if (!command.contains(QLatin1Char('\n')) && !command.contains(QLatin1Char('\r')))
             file.write(command.toUtf8() + '\n');
     }
-    return file.commit();
+    if (!file.commit())
+        error = notWritten(file.fileName(), file.errorString());
+    return error;
 }
 
-
-void startEngineLog()
+QString startEngineLog()
 {
     QFile file(engineLogPath());
-    file.open(QIODevice::WriteOnly); // without a Desktop folder there is no log; nothing to tell
+    return openOrSay(file, QIODevice::WriteOnly);
 }
 
-void appendEngineLog(const QString &command, const QByteArray &messages)
+QString appendEngineLog(const QString &command, const QByteArray &messages)
 {
     QFile file(engineLogPath());
-    if (!file.open(QIODevice::Append))
-        return;
-    file.write("$ " + command.toUtf8() + '\n' + messages);
+    const QString error = openOrSay(file, QIODevice::Append);
+    if (!error.isEmpty())
+        return error;
+    QByteArray entry = "$ " + command.toUtf8() + '\n' + messages;
     if (!messages.endsWith('\n'))
-        file.write("\n");
+        entry += '\n';
+    if (file.write(entry) != entry.size() || !file.flush())
+        return notWritten(file.fileName(), file.errorString());
+    return QString();
 }
 
-void logthis3(QString text)
+QString jobScriptEntry(QString text)
 {
     const QString path = jobScriptPath();
     text += QLatin1Char('\n');
 
     QFile file(path);
     if (!file.exists()) {
-        // Fails without creating anything when the Desktop folder is missing.
-        if (!file.open(QIODevice::ReadWrite))
-            return;
+        const QString error = openOrSay(file, QIODevice::ReadWrite);
+        if (!error.isEmpty())
+            return error;
         file.write("# Start of the file:\n");
         file.close();
     }
     if (!file.open(QIODevice::Append | QIODevice::Text))
-        return;
+        return notWritten(path, file.errorString());
     // A new writer per entry: each entry carries its own byte-order mark.
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
     out.setGenerateByteOrderMark(true);
     out << text;
     out.flush();
-    file.close();
+    if (!file.flush())
+        return notWritten(path, file.errorString());
+    return QString();
+}
+
+void logthis3(QString text)
+{
+    jobScriptEntry(std::move(text));
 }
 
 void deletejobfile()

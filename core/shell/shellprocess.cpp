@@ -5,10 +5,21 @@
 #include <QProcess>
 #include <cerrno>
 #include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
 const QString ShellProgram = QStringLiteral("/bin/sh");
+
+// Runs in the child between fork and exec. The kernel kills the child when the thread that
+// started it ends: QProcess forks on the thread calling start(), the GUI thread here, so that
+// is when the program ends, however it ends. A parent gone before prctl is seen by getppid.
+void dieWith(pid_t program)
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != program)
+        ::_exit(127);
+}
 
 QStringList shellArguments(const QString &command)
 {
@@ -23,9 +34,14 @@ QProcess *start(const QString &command, QObject *parent)
     qDebug() << command;
     auto *process = new QProcess(parent);
     process->setProgram(ShellProgram);
-    process->setArguments(shellArguments(command));
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    process->setChildProcessModifier([program = ::getpid()] {
+        ::setpgid(0, 0);
+        dieWith(program);
+    });
+    // The shell becomes the engine: no shell stays between the program and its engine to
+    // outlive either.
+    process->setArguments(shellArguments(QLatin1String("exec ") + command));
     process->start();
     return process;
 }
@@ -39,6 +55,11 @@ void signalGroup(qint64 group, int sig)
 bool groupGone(qint64 group)
 {
     return group <= 0 || (::kill(-pid_t(group), 0) != 0 && errno == ESRCH);
+}
+
+void dieWithParent(QProcess *process)
+{
+    process->setChildProcessModifier([program = ::getpid()] { dieWith(program); });
 }
 
 bool startDetached(const QString &command)
@@ -66,6 +87,7 @@ void probe(const QString &command, QObject *context, std::function<void(int stat
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+    dieWithParent(process);
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QObject::connect(process, &QProcess::finished, context,
                      [done](int exitCode, QProcess::ExitStatus status) {

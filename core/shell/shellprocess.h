@@ -12,12 +12,18 @@ class QProcess;
 namespace Shell {
 
 // Starts command and returns its process (child of parent), stdin from /dev/null, its
-// output and its messages readable apart. The shell leads a process group of its own
-// (numbered by its process id), so that a signal reaches whatever the command started.
+// output and its messages readable apart. The shell execs the command, which leads a process
+// group of its own (numbered by its process id), so that a signal reaches whatever the
+// command started, and it is killed when the program ends, however it ends. command must be
+// one simple command: after exec nothing else of the line runs.
 QProcess *start(const QString &command, QObject *parent);
 void signalGroup(qint64 group, int sig);
 // Whether every process of the group has ended.
 bool groupGone(qint64 group);
+
+// The process, once started, is killed when the program ends, however it ends (for
+// processes not started here, such as the run's probes). Replaces its child process modifier.
+void dieWithParent(QProcess *process);
 
 // Starts command and lets it live on its own (the player, the opener); what it prints is
 // dropped.

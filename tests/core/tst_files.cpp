@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtTest>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -63,21 +66,25 @@ private slots:
         QVERIFY(QFileInfo("link").isSymLink() && (!copied || readFile(to) == readFile(from)));
     }
 
-    // Into a pipe the kernel cannot copy: the buffered loop works, and a copy that the reader
-    // cancels at its first bytes cannot have finished, since the pipe only empties as it reads.
-    void copiesThroughItsBufferUntilCancelled_data()
+    // Into a pipe the kernel cannot copy: the buffered loop works. The reader cancels the copy
+    // or removes its source at the first bytes, before the copy can have finished, since the
+    // pipe only empties as it reads.
+    void copiesThroughItsBufferUntilInterrupted_data()
     {
         QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("cancelled");
-        QTest::newRow("one buffer") << 16000 << false;
-        QTest::newRow("one buffer and a byte") << 16001 << false;
-        QTest::newRow("cancelled") << (1 << 20) << true;
+        QTest::addColumn<QString>("interruption");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("one buffer") << 16000 << "" << "";
+        QTest::newRow("one buffer and a byte") << 16001 << "" << "";
+        QTest::newRow("cancelled") << (1 << 20) << "cancel" << "";
+        QTest::newRow("source removed") << (1 << 20) << "remove" << SourceLostText + ": " + systemMessage(ENOENT);
     }
 
-    void copiesThroughItsBufferUntilCancelled()
+    void copiesThroughItsBufferUntilInterrupted()
     {
         QFETCH(int, size);
-        QFETCH(bool, cancelled);
+        QFETCH(QString, interruption);
+        QFETCH(QString, reason);
         Sandbox sandbox;
         QVERIFY(writeFile("source", pattern(size)) && mkfifo("pipe", 0600) == 0);
         std::atomic<bool> cancel = false;
@@ -87,38 +94,59 @@ private slots:
         std::thread reader([&] {
             QFile pipe("pipe");
             pipe.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-            for (QByteArray got; !(got = pipe.read(4096)).isEmpty(); received += got)
-                cancel = cancelled;
+            for (QByteArray got; !(got = pipe.read(4096)).isEmpty(); received += got) {
+                cancel = interruption == "cancel";
+                if (interruption == "remove")
+                    QFile::remove("source");
+            }
         });
         const bool complete = copyFile("source", "pipe", false, &control);
         reader.join();
-        QCOMPARE(complete, !cancelled);
-        QVERIFY(received == pattern(cancelled ? received.size() : size) && received.size() < (1 << 20));
+        QCOMPARE(complete, interruption.isEmpty());
+        QCOMPARE(control.error, reason);
+        QVERIFY(received == pattern(received.size()));
+        QCOMPARE(received.size() < size, interruption == "cancel");
         QCOMPARE(copied.load(), received.size());
     }
 
     // A copy counts only when its bytes read back like the source's; /dev/null takes every
-    // byte and gives none back.
+    // byte and gives none back. "disk" is a small file system mounted for the test.
     void copyAndVerifySaysWhyACopyDoesNotCount_data()
     {
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("disk");
         QTest::addColumn<bool>("cancelled");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("copied") << "clip" << "copy" << false << "";
-        QTest::newRow("missing source") << "missing" << "copy" << false << "copy failed: No such file or directory";
-        QTest::newRow("bytes lost") << "clip" << "/dev/null" << false << "the copy differs from its source";
-        QTest::newRow("cancelled") << "clip" << "copy" << true << "copy failed: ";
+        const QString failed = "copy failed: ";
+        QTest::newRow("copied") << "clip" << "copy" << "" << false << "";
+        QTest::newRow("missing source") << "missing" << "copy" << "" << false << failed + systemMessage(ENOENT);
+        QTest::newRow("bytes lost") << "clip" << "/dev/null" << "" << false << "the copy differs from its source";
+        QTest::newRow("cancelled") << "clip" << "copy" << "" << true << failed;
+        QTest::newRow("full device") << "clip" << "/dev/full" << "" << false << failed + systemMessage(ENOSPC);
+        QTest::newRow("full disk") << "clip" << "disk/copy" << "size=1m" << false << failed + systemMessage(ENOSPC);
+        QTest::newRow("read-only destination") << "clip" << "disk/copy" << "ro" << false
+                                               << failed + DestinationReadOnlyText + ": " + systemMessage(EROFS);
+        QTest::newRow("missing destination") << "clip" << "gone/copy" << "" << false
+                                             << failed + DestinationMissingText + ": " + systemMessage(ENOENT);
     }
 
     void copyAndVerifySaysWhyACopyDoesNotCount()
     {
         QFETCH(QString, from);
         QFETCH(QString, to);
+        QFETCH(QString, disk);
         QFETCH(bool, cancelled);
         QFETCH(QString, reason);
         Sandbox sandbox;
         QVERIFY(writeFile("clip", pattern(3 << 20)));
+        int status = -1;
+        if (!disk.isEmpty() && (!QDir().mkdir("disk") || (runProgram("mount", {"-t", "tmpfs", "-o", disk, "tmpfs", "disk"}, &status), status != 0)))
+            QSKIP("no file system can be mounted here");
+        const auto unmount = qScopeGuard([&] {
+            if (!disk.isEmpty())
+                runProgram("umount", {"disk"});
+        });
         const std::atomic<bool> cancel = cancelled;
         CopyControl control{&cancel, nullptr, {}};
         QString why;
@@ -126,6 +154,23 @@ private slots:
         QCOMPARE(why, reason);
         QCOMPARE(hash, reason.isEmpty() ? fileHash("clip") : QByteArray());
         QVERIFY(!reason.isEmpty() || readFile("copy") == pattern(3 << 20));
+    }
+
+    // The read-back that verifies a copy must read the disk: a finished copy has none of its
+    // pages left in memory.
+    void aCopyIsOnTheDiskAndNotInTheCache()
+    {
+        Sandbox sandbox;
+        struct statfs where {};
+        if (statfs(".", &where) != 0 || where.f_type == TMPFS_MAGIC)
+            QSKIP("a file system in memory has nothing but its cache");
+        QVERIFY(writeFile("clip", pattern(4 << 20)) && copyFile("clip", "copy", false));
+        QFile copy("copy");
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        uchar *mapped = copy.map(0, copy.size());
+        std::vector<unsigned char> resident(std::size_t(copy.size() / ::sysconf(_SC_PAGESIZE)));
+        QVERIFY(mapped && ::mincore(mapped, std::size_t(copy.size()), resident.data()) == 0);
+        QCOMPARE(std::count_if(resident.begin(), resident.end(), [](unsigned char page) { return page & 1; }), 0);
     }
 
     // Only a complete installation replaces the engine: in one step, with mode 0755.
@@ -178,7 +223,7 @@ private slots:
         QVERIFY(QFile::exists("small")); // a link's target stays
     }
 
-    void jobScriptMarksEveryEntryAndNeedsTheDesktop()
+    void jobScriptMarksEveryEntryAndMakesTheDesktop()
     {
         Sandbox sandbox;
         QCOMPARE(jobScriptPath(), sandbox.jobScript());
@@ -190,14 +235,20 @@ private slots:
         QCOMPARE(readFile(sandbox.jobScript()), "# Start of the file:\n" + bom + "ffmpeg -i /a.mov\n" + bom
                                                     + "\n" + bom + QStringLiteral("/日本\n").toUtf8());
         // The batch file holds one command a line: a line break in a name would split one in two.
-        QVERIFY(writeBatchFile({"ffmpeg -i \"/a b.mov\"", "ffmpeg -i \"/x\nrm -rf ~ #.mov\""}));
+        QCOMPARE(writeBatchFile({"ffmpeg -i \"/a b.mov\"", "ffmpeg -i \"/x\nrm -rf ~ #.mov\""}), QString());
         QCOMPARE(readFile(batchFilePath()), QByteArray("ffmpeg -i \"/a b.mov\"\n"));
 
+        // A missing Desktop folder is made; where none can be made, each file says why.
         QVERIFY(QDir(sandbox.home() + "/Desktop").removeRecursively());
-        logthis3("lost entry");
-        QVERIFY(!writeBatchFile({"lost command"}));
-        startEngineLog();
-        QVERIFY(QDir(sandbox.home()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QCOMPARE(startEngineLog(), QString());
+        QVERIFY(QFile::exists(engineLogPath()));
+        QVERIFY(QDir(sandbox.home() + "/Desktop").removeRecursively() && writeFile(sandbox.home() + "/Desktop", {}));
+        const QList<QPair<QString, QString>> lost{{writeBatchFile({"lost"}), batchFilePath()},
+                                                  {startEngineLog(), engineLogPath()},
+                                                  {appendEngineLog("lost", {}), engineLogPath()},
+                                                  {jobScriptEntry("lost"), jobScriptPath()}};
+        for (const auto &[said, path] : lost)
+            QCOMPARE(said, DesktopFileNotWrittenText.arg(path, systemMessage(ENOTDIR)));
     }
 
     // UTF-8 lines, an older Latin-1 line read as Latin-1; a final line feed gives one more,

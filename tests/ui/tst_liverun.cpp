@@ -111,6 +111,8 @@ private slots:
         const QString out = f.sandbox.path() + "/out/footage/";
         QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV", out + "clip1.MOV"}));
         QCOMPARE(f.answers.detailed.first(), StoppedText + ": " + out + "clip0.MOV\n" + NotStartedText + ": " + out + "clip1.MOV");
+        QCOMPARE(f.child<QLabel>("label_4")->text(), StoppedFinishedText);
+        QVERIFY(f.child<QProgressBar>("progressBar")->value() < 100);
     }
 
     void closingDuringARunStopsItAndThenCloses()

@@ -589,8 +589,15 @@ void eksForm::runFinished()
     m_run = nullptr;
     run->deleteLater();
     setRunning(false);
-    ui->progressBar->setValue(100);
-    ui->label_4->setText(FinishedText);
+    // Jobs that never started are left only by a stop.
+    const QList<ConversionRun::Result> results = run->results();
+    qsizetype ended = 0;
+    for (const ConversionRun::Result &result : results)
+        ended += result.outcome == Outcome::Converted || result.outcome == Outcome::Failed;
+    const bool stopped = ended < results.size();
+    // After a stop the bar shows how much of the batch was done.
+    ui->progressBar->setValue(stopped ? int(100 * ended / results.size()) : 100);
+    ui->label_4->setText(stopped ? StoppedFinishedText : FinishedText);
     if (m_closeWhenStopped) {
         close();
         return;

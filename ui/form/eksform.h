@@ -26,6 +26,11 @@ extern std::map<std::string, std::string> mapa;
 // 1 when the player probe returned a non-zero status: the file menu offers "Play".
 extern int ffplay;
 
+// label_4 after a run that was stopped (one that ends by itself says FinishedText).
+inline const QString StoppedFinishedText = QStringLiteral(
+    "Stopped. The files converted so far are in the destination folder, FFmpeg script is "
+    "located on desktop for debug!");
+
 // The conversion form: extensions and files found by ANALYZE, the settings assigned
 // to them, the preview, and the run.
 class eksForm : public QWidget
