@@ -258,7 +258,7 @@ int copy(const QString &source, const QString &destination)
 }
 
 // The arguments of a setting named by its catalogue label ("1080p/25 120", "DV PAL",
-// "WAV"), or the text itself as engine arguments. "mixed" takes WAV, DV PAL and DNxHD in turn.
+// "WAV", "DNxHR HQ"), or the text itself as engine arguments. "mixed" takes WAV, DV PAL and DNxHD in turn.
 QString settingArguments(const QString &name, int index)
 {
     if (name == QLatin1String("mixed")) {
@@ -269,6 +269,8 @@ QString settingArguments(const QString &name, int index)
         return Settings::argumentsFor({Settings::Wav, {}, QStringLiteral("16"), QStringLiteral("48000"), false});
     if (name == QLatin1String("DV PAL"))
         return Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+    if (name.startsWith(QLatin1String("DNxHR ")))
+        return Settings::argumentsFor({Settings::Dnxhr, {}, {}, {}, false, name.mid(6)});
     const auto table = Settings::dnxhdTable();
     const auto found = table.find(name.toStdString());
     return found != table.end() ? QString::fromStdString(found->second) : name;

@@ -48,14 +48,14 @@ QList<StreamInfo> MediaInfo::streamsOf(const QString &type) const
     return found;
 }
 
-QStringList probeArguments(const QString &path)
+QStringList probeArguments(const QString &path, bool readFrames)
 {
-    // "file:" keeps a name holding a colon from being read as a protocol. The first few
-    // frames tell the field order where the container does not (DNxHD in MOV).
-    return {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"),
-            QStringLiteral("json"), QStringLiteral("-show_format"), QStringLiteral("-show_streams"),
-            QStringLiteral("-show_frames"), QStringLiteral("-read_intervals"), QStringLiteral("%+#12"),
-            QLatin1String("file:") + path};
+    QStringList arguments{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"),
+                          QStringLiteral("json"), QStringLiteral("-show_format"), QStringLiteral("-show_streams")};
+    if (readFrames)
+        arguments << QStringLiteral("-show_frames") << QStringLiteral("-read_intervals") << QStringLiteral("%+#12");
+    // "file:" keeps a name holding a colon from being read as a protocol.
+    return arguments << QLatin1String("file:") + path;
 }
 
 namespace {

@@ -70,8 +70,10 @@ struct MediaInfo
     QList<StreamInfo> streamsOf(const QString &type) const;
 };
 
-// ffprobe's arguments for reading path.
-QStringList probeArguments(const QString &path);
+// ffprobe's arguments for reading path; readFrames: the first frames too, for the field
+// order where the container does not tell it (DNxHD in MOV). Decoding them costs more than
+// the rest of the reading.
+QStringList probeArguments(const QString &path, bool readFrames = true);
 // ffprobe's JSON answer; an empty or broken answer gives a MediaInfo that is not readable.
 MediaInfo parseProbe(const QByteArray &json);
 

@@ -101,6 +101,12 @@ QString writtenFieldOrder(const OutputDemand &demand, const MediaInfo &source)
     return QString();
 }
 
+bool fieldsMatter(const OutputDemand &demand)
+{
+    return demand.scan == OutputDemand::Scan::Fields || demand.scan == OutputDemand::Scan::LikeSource
+           || (demand.scan == OutputDemand::Scan::Progressive && demand.sourceRate);
+}
+
 QString fpsText(double fps)
 {
     QString text = QString::number(fps, 'f', 3);

@@ -36,5 +36,7 @@ Rational writtenRate(const Settings::OutputDemand &demand, const MediaInfo &sour
 // The field order a setting writes for this source ("progressive", "tt", "bb"); empty
 // when the setting leaves it as it comes.
 QString writtenFieldOrder(const Settings::OutputDemand &demand, const MediaInfo &source);
+// Whether what a setting writes depends on the source's field order (or its report names it).
+bool fieldsMatter(const Settings::OutputDemand &demand);
 // A rate as a person reads it: "29.97", "25", "23.976".
 QString fpsText(double fps);

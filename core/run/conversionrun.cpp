@@ -206,7 +206,7 @@ QString ConversionRun::reportDetails() const
 {
     QList<ReportLine> lines;
     for (const auto &task : m_tasks)
-        lines.append({task->output(), task->outcome(), task->reason()});
+        lines.append({task->output(), task->outcome(), task->reason(), task->details()});
     return ::reportDetails(lines, !m_tools.probe.isEmpty(), m_checksumError);
 }
 

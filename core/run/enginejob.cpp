@@ -1,6 +1,7 @@
 #include "core/run/enginejob.h"
 
 #include "core/media/engineprogress.h"
+#include "core/media/sourcefit.h"
 #include "core/shell/shellprocess.h"
 
 #include <QProcess>
@@ -20,8 +21,12 @@ QString EngineJob::commandLine(const Engine &engine, const QString &source, cons
                                const MediaInfo &sourceInfo, const QString &output,
                                const QString &runOptions)
 {
-    Q_UNUSED(sourceInfo) // arguments fitted to the source go with runOptions, before the output
-    return engineCommand(engine, source, arguments, output, runOptions);
+    // What the source needs (its every audio track, its rate and fields) follows the
+    // setting's own arguments; a preset and an unread source get nothing.
+    QString options = fitToSource(arguments, sourceInfo).extraArguments;
+    if (!runOptions.isEmpty())
+        options += (options.isEmpty() ? QString() : QStringLiteral(" ")) + runOptions;
+    return engineCommand(engine, source, arguments, output, options);
 }
 
 EngineJob::EngineJob(const QString &command, QObject *parent) : QObject(parent)

@@ -17,9 +17,10 @@ class EngineJob : public QObject
     Q_OBJECT
 
 public:
-    // The engine line of one job, writing output. The source's facts are known here when a
-    // probe read them (not readable otherwise). runOptions are added only to the line that
-    // runs, not to the one the job script and the batch file show.
+    // The engine line of one job, writing output: the setting's arguments, then what the
+    // source needs under a built-in setting (known when a probe read the source; not readable
+    // otherwise). runOptions are added only to the line that runs, not to the one the job
+    // script and the batch file show.
     static QString commandLine(const Engine &engine, const QString &source, const QString &arguments,
                                const MediaInfo &sourceInfo, const QString &output,
                                const QString &runOptions = {});

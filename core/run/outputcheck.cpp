@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-QProcess *startProbe(const QString &probe, const QString &path, QObject *context,
+QProcess *startProbe(const QString &probe, const QString &path, bool readFrames, QObject *context,
                      std::function<void(const MediaInfo &)> done)
 {
     auto *process = new QProcess(context);
@@ -23,7 +23,7 @@ QProcess *startProbe(const QString &probe, const QString &path, QObject *context
         if (error == QProcess::FailedToStart) // nothing else comes then
             answer(MediaInfo());
     });
-    process->start(probe, probeArguments(path));
+    process->start(probe, probeArguments(path, readFrames));
     return process;
 }
 

@@ -10,9 +10,10 @@ class QObject;
 class QProcess;
 struct MediaInfo;
 
-// Runs probe on path; done gets what it found (nothing readable when it could not run),
-// unless context is gone by then. The process is a child of context.
-QProcess *startProbe(const QString &probe, const QString &path, QObject *context,
+// Runs probe on path (readFrames: its first frames too); done gets what it found (nothing
+// readable when it could not run), unless context is gone by then. The process is a child
+// of context.
+QProcess *startProbe(const QString &probe, const QString &path, bool readFrames, QObject *context,
                      std::function<void(const MediaInfo &)> done);
 
 // An output counts as produced only when the engine exited with status 0 and the output

@@ -47,6 +47,8 @@ QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString
                         + line.reason + QLatin1Char(')'));
             break;
         }
+        if (line.outcome == Outcome::Converted || line.outcome == Outcome::Failed)
+            text.append(line.notes);
     }
     if (!probed)
         text.append(NoProbeText);

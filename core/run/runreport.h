@@ -21,8 +21,10 @@ struct ReportLine
     QString output;
     Outcome outcome = Outcome::NotStarted;
     QString reason;
+    QStringList notes = {};  // said after the output's line when its engine ran
 };
-// One line per output saying what became of it, then the run's own remarks (each a line).
+// One line per output saying what became of it (and its notes), then the run's own remarks
+// (each a line).
 QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString &remark);
 
 // "N of M files done, about ... left - now: a.mov, b.mov"; leftMs negative: not known yet.

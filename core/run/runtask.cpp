@@ -5,12 +5,14 @@
 #include "core/files/renameover.h"
 #include "core/media/engineprogress.h"
 #include "core/media/settingscatalogue.h"
+#include "core/media/sourcefit.h"
 #include "core/run/copyjob.h"
 #include "core/run/enginejob.h"
 #include "core/run/outputcheck.h"
 #include "core/run/runreport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
 
@@ -34,8 +36,20 @@ void RunTask::readSource()
 {
     if (m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceProbe || m_sourceKnown)
         return;
-    m_sourceProbe = startProbe(m_tools.probe, m_source, this, [this](const MediaInfo &info) {
+    probeSource(false);
+}
+
+void RunTask::probeSource(bool readFrames)
+{
+    m_sourceProbe = startProbe(m_tools.probe, m_source, readFrames, this, [this, readFrames](const MediaInfo &info) {
         m_sourceProbe = nullptr;
+        // Most containers tell the field order; the first frames are decoded only when the
+        // setting goes by it and the container keeps silent.
+        const StreamInfo *video = info.video();
+        if (!readFrames && video && video->fieldOrder.isEmpty() && fieldsMatter(Settings::demandOf(m_job.arguments))) {
+            probeSource(true);
+            return;
+        }
         m_sourceInfo = info;
         m_sourceKnown = true;
         emit sourceRead();
@@ -70,6 +84,9 @@ void RunTask::start()
     m_phase = Phase::Converting;
     // Built now, when the source's facts are in.
     m_command = EngineJob::commandLine(m_tools.engine, m_source, m_job.arguments, m_sourceInfo, m_output);
+    const QString name = QFileInfo(m_source).fileName();
+    for (const QString &line : fitToSource(m_job.arguments, m_sourceInfo).details)
+        m_details.append(name + QLatin1String(": ") + line);
     if (m_sourceInfo.readable)
         m_duration = m_sourceInfo.duration;
     m_engine = new EngineJob(EngineJob::commandLine(m_tools.engine, m_source, m_job.arguments, m_sourceInfo,
@@ -117,8 +134,13 @@ void RunTask::engineEnded(int exitCode, bool crashed, bool stopped)
 void RunTask::checkOutput()
 {
     m_phase = Phase::Checking;
-    startProbe(m_tools.probe, m_partial, this, [this](const MediaInfo &output) {
-        const QString reason = ::checkOutput(Settings::demandOf(m_job.arguments), m_sourceInfo, output);
+    const Settings::OutputDemand demand = Settings::demandOf(m_job.arguments);
+    // Only interlaced outputs need their frames read: the engine writes whole frames unless
+    // told otherwise.
+    const QString fields = writtenFieldOrder(demand, m_sourceInfo);
+    const bool readFrames = fields == QLatin1String("tt") || fields == QLatin1String("bb");
+    startProbe(m_tools.probe, m_partial, readFrames, this, [this, demand](const MediaInfo &output) {
+        const QString reason = ::checkOutput(demand, m_sourceInfo, output);
         if (reason.isEmpty()) {
             accept();
             return;

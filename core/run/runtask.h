@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <utility>
 
@@ -68,6 +69,9 @@ public:
     // The engine line as the job script shows it (empty for a copy): as it ran, or as it
     // would have run.
     QString command() const;
+    // What the report says of this file besides its outcome, each line led by the source's
+    // name: streams left out, a changed rate.
+    const QStringList &details() const { return m_details; }
     // The engine's messages, handed over once.
     QByteArray takeMessages() { return std::exchange(m_messages, {}); }
     // How far the work is, from 0 to 1; a file being checked counts as converted.
@@ -80,6 +84,7 @@ signals:
     void concluded();
 
 private:
+    void probeSource(bool readFrames);
     void engineEnded(int exitCode, bool crashed, bool stopped);
     void checkOutput();
     void accept();
@@ -97,6 +102,7 @@ private:
     bool m_sourceKnown = false;
     MediaInfo m_sourceInfo;
     QString m_command;
+    QStringList m_details;
     EngineJob *m_engine = nullptr;
     QByteArray m_messages;
     double m_duration = -1;
