@@ -65,7 +65,7 @@ void ConversionRun::plan()
         });
         m_tasks.push_back(std::move(task));
     }
-    startEngineLog(); // without a Desktop folder there is no log; nothing to tell
+    noteFileProblem(startEngineLog());
 }
 
 void ConversionRun::start()
@@ -138,8 +138,8 @@ void ConversionRun::writeFinishedEntries()
         RunTask &task = *m_tasks[std::size_t(m_logged++)];
         if (task.job().copyOnly || task.outcome() == Outcome::NotStarted)
             continue;
-        logthis3(task.command());
-        appendEngineLog(task.command(), task.takeMessages());
+        noteFileProblem(jobScriptEntry(task.command()));
+        noteFileProblem(appendEngineLog(task.command(), task.takeMessages()));
     }
 }
 
@@ -151,8 +151,15 @@ void ConversionRun::writeChecksums()
         if (task->job().copyOnly && task->outcome() == Outcome::Converted)
             checksums.append({destination.relativeFilePath(task->output()), task->hash()});
     }
-    if (!checksums.isEmpty() && !recordChecksums(m_destinationDir, checksums, &m_checksumError))
-        m_checksumError = QStringLiteral("%1: %2").arg(ChecksumFileName, m_checksumError);
+    QString error;
+    if (!checksums.isEmpty() && !recordChecksums(m_destinationDir, checksums, &error))
+        noteFileProblem(QStringLiteral("%1: %2").arg(ChecksumFileName, error));
+}
+
+void ConversionRun::noteFileProblem(const QString &problem)
+{
+    if (!problem.isEmpty() && !m_fileProblems.contains(problem))
+        m_fileProblems.append(problem);
 }
 
 void ConversionRun::finish()
@@ -169,11 +176,10 @@ void ConversionRun::finish()
             commands.append(task->command());
     }
     writeFinishedEntries();
-    // The engine lines as they ran, for running them again elsewhere. Without a Desktop
-    // folder there is no batch file; nothing to tell.
-    writeBatchFile(commands);
+    // The engine lines as they ran, for running them again elsewhere.
+    noteFileProblem(writeBatchFile(commands));
     writeChecksums();
-    logthis3(report());
+    noteFileProblem(jobScriptEntry(report()));
     m_running = false;
     emit progressed(100, QString());
     emit finished();
@@ -207,7 +213,7 @@ QString ConversionRun::reportDetails() const
     QList<ReportLine> lines;
     for (const auto &task : m_tasks)
         lines.append({task->output(), task->outcome(), task->reason(), task->details()});
-    return ::reportDetails(lines, !m_tools.probe.isEmpty(), m_checksumError);
+    return ::reportDetails(lines, !m_tools.probe.isEmpty(), m_fileProblems.join(QLatin1Char('\n')));
 }
 
 void ConversionRun::reportProgress()

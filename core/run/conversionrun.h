@@ -67,6 +67,8 @@ private:
     bool busy() const;
     void writeFinishedEntries();
     void writeChecksums();
+    // Adds a line for the report's details once; an empty one means nothing went wrong.
+    void noteFileProblem(const QString &problem);
     void finish();
     void reportProgress();
 
@@ -76,7 +78,7 @@ private:
     QString m_destinationDir;
     RunTask::Tools m_tools;
     QStringList m_keepIntact;
-    QString m_checksumError;
+    QStringList m_fileProblems; // files of the run that could not be written, and why
     int m_enginesAtOnce = 1;
     int m_next = 0;
     int m_active = 0; // engines and copies running: the checks run outside this count

@@ -1,6 +1,7 @@
 #include "core/run/outputcheck.h"
 
 #include "core/media/mediaprobe.h"
+#include "core/shell/shellprocess.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,7 @@ QProcess *startProbe(const QString &probe, const QString &path, bool readFrames,
         if (error == QProcess::FailedToStart) // nothing else comes then
             answer(MediaInfo());
     });
+    Shell::dieWithParent(process); // no probe outlives the program, however it ends
     process->start(probe, probeArguments(path, readFrames));
     return process;
 }

@@ -1,6 +1,8 @@
 #include "core/files/checksums.h"
 #include "core/media/engineprogress.h"
 #include "core/run/conversionrun.h"
+#include "core/base/workingfolder.h"
+#include "core/run/runfiles.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
 
@@ -149,6 +151,21 @@ private slots:
         QCOMPARE(batch.count('\n'), 3);
         QVERIFY(batch.contains(QFile::encodeName(f.output("c.MOV"))));
         QVERIFY(!batch.contains(".partial"));
+    }
+
+    // The outputs still count; the report says which of the run's own files are missing and why.
+    void desktopFilesThatCannotBeWrittenAreNamedInTheDetails()
+    {
+        Fixture f;
+        const QString desktop = f.sandbox.home() + "/Desktop";
+        QVERIFY(QDir(desktop).removeRecursively() && writeFile(desktop, "a file where the folder goes"));
+        f.add(QStringLiteral("a.mov"));
+        f.start(1);
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Converted}));
+        for (const QString &file : {jobScriptPath(), engineLogPath(), batchFilePath()})
+            QVERIFY2(f.run->reportDetails().contains(DesktopFileNotWrittenText.arg(file, "Not a directory")),
+                     qPrintable(f.run->reportDetails()));
     }
 
     void twoEnginesOverlapAndOneNever()
