@@ -132,17 +132,22 @@ void settle()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-int analyze(const QString &tree, const QString &destination)
+// As the user sees it: the window is up and drawn, the tree in its source list, before
+// ANALYZE is pressed. Measured with the trace lines off, as the program runs unless asked.
+void prepare(MainWindow &window, const QString &tree, const QString &destination)
 {
-    // Measured with the trace lines off, as the program runs unless asked to trace.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    MainWindow window;
-    // As the user sees it: the window is up and drawn before ANALYZE is pressed.
     window.show();
     settle();
     window.findChild<QListWidget *>(QStringLiteral("listWidget"))
         ->addItem(QStringLiteral("file://") + tree);
     destdir = destination;
+}
+
+int analyze(const QString &tree, const QString &destination)
+{
+    MainWindow window;
+    prepare(window, tree, destination);
     int dialogs = 0;
     Modal::setDialogRunner([&dialogs](QDialog *) {
         ++dialogs;
@@ -194,13 +199,8 @@ bool waitFor(Done done, int timeoutMs)
 // form closed; the memory and threads left after each cycle.
 int forms(const QString &tree, const QString &destination, int cycles, int playMs)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     MainWindow window;
-    window.show();
-    settle();
-    window.findChild<QListWidget *>(QStringLiteral("listWidget"))
-        ->addItem(QStringLiteral("file://") + tree);
-    destdir = destination;
+    prepare(window, tree, destination);
     Modal::setDialogRunner([](QDialog *) { return int(QMessageBox::No); });
     auto *analyzeButton = window.findChild<QPushButton *>(QStringLiteral("pushButton_2"));
     long rss = 0;
