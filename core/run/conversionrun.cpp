@@ -3,6 +3,7 @@
 #include "core/files/checksums.h"
 #include "core/jobs/outputpath.h"
 #include "core/jobs/uniqueoutputnames.h"
+#include "core/run/roomestimate.h"
 #include "core/run/runfiles.h"
 
 #include <QDir>
@@ -57,9 +58,14 @@ void ConversionRun::plan()
         const QString extension = job.copyOnly ? QFileInfo(job.path).suffix() : job.outputExtension;
         const QString output = names.claim(makeOutputPath(m_sourceDirs, m_destinationDir, job.path, extension));
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
-        connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::startNext);
+        connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::readSources);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
-        connect(task.get(), &RunTask::concluded, this, [this] {
+        connect(task.get(), &RunTask::concluded, this, [this, concluded = task.get()] {
+            // The first file the full destination refused ends the run: the others would fail too.
+            if (concluded->outOfRoom() && !m_stopping) {
+                noteFileProblem(noSpaceStopText(m_destinationDir));
+                stop();
+            }
             writeFinishedEntries();
             QMetaObject::invokeMethod(this, &ConversionRun::startNext, Qt::QueuedConnection);
         });
@@ -78,7 +84,7 @@ void ConversionRun::start()
     m_progressTimer.start();
     m_copies.setMaxThreadCount(m_enginesAtOnce);
     reportProgress();
-    startNext();
+    readSources();
 }
 
 void ConversionRun::stop()
@@ -93,28 +99,63 @@ void ConversionRun::stop()
 
 void ConversionRun::startNext()
 {
-    // Job order: the next engine waits for its source's facts, which are read ahead.
-    while (!m_stopping && m_active < m_enginesAtOnce && m_next < int(m_tasks.size())
+    // Job order: every source has been read, or no engine starts.
+    while (!m_stopping && m_sourcesRead && m_active < m_enginesAtOnce && m_next < int(m_tasks.size())
            && m_tasks[std::size_t(m_next)]->ready()) {
         ++m_active;
         m_tasks[std::size_t(m_next++)]->start();
     }
-    readAhead();
     if (!busy() && (m_stopping || m_next >= int(m_tasks.size())))
         finish();
 }
 
-void ConversionRun::readAhead()
+void ConversionRun::readSources()
 {
-    if (m_stopping)
+    if (m_sourcesRead)
         return;
-    // As many sources as there are engines, so that a freed slot seldom waits for ffprobe.
-    int ahead = 0;
-    for (std::size_t i = std::size_t(m_next); i < m_tasks.size() && ahead < m_enginesAtOnce; ++i) {
-        if (m_tasks[i]->job().copyOnly)
-            continue;
-        ++ahead;
-        m_tasks[i]->readSource();
+    // The room the outputs need goes by the sources' lengths: all are read before the first
+    // engine starts, a few at once, and each task keeps what was read of its source.
+    int read = 0;
+    int reading = 0;
+    for (const auto &task : m_tasks) {
+        if (task->ready())
+            ++read;
+        else if (task->reading())
+            ++reading;
+        else if (!m_stopping && reading < 2 * m_enginesAtOnce) {
+            task->readSource();
+            reading += task->reading();
+        }
+    }
+    if (m_sourcesRead || (read < int(m_tasks.size()) && !m_stopping))
+        return;
+    m_sourcesRead = true;
+    if (!m_stopping && !roomAgreed()) {
+        m_stopping = true;
+        removeEmptyFolders();
+    }
+    startNext();
+}
+
+bool ConversionRun::roomAgreed()
+{
+    if (!m_roomQuestion)
+        return true;
+    qint64 needed = 0;
+    for (const auto &task : m_tasks)
+        needed += roomNeeded(task->job(), task->sourceInfo(), QFileInfo(task->source()).size());
+    const qint64 free = freeRoom(m_destinationDir);
+    return needed <= free || m_roomQuestion(needed, free);
+}
+
+void ConversionRun::removeEmptyFolders()
+{
+    // The outputs' folders were made for a run that now starts nothing.
+    const QString destination = QDir::cleanPath(m_destinationDir) + QLatin1Char('/');
+    for (const auto &task : m_tasks) {
+        QString folder = QFileInfo(task->output()).path();
+        while (folder.startsWith(destination) && QDir().rmdir(folder))
+            folder = QFileInfo(folder).path();
     }
 }
 
@@ -218,6 +259,16 @@ QString ConversionRun::reportDetails() const
 
 void ConversionRun::reportProgress()
 {
+    if (!m_sourcesRead && !m_tools.probe.isEmpty()) {
+        int read = 0;
+        int total = 0;
+        for (const auto &task : m_tasks) {
+            total += !task->job().copyOnly;
+            read += !task->job().copyOnly && task->ready();
+        }
+        emit progressed(0, readingLine(read, total));
+        return;
+    }
     double done = 0;
     int finished = 0;
     QStringList running;

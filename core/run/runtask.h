@@ -49,6 +49,8 @@ public:
 
     // Starts reading the source's facts (once); sourceRead() follows.
     void readSource();
+    bool reading() const { return m_sourceProbe != nullptr; }
+    const MediaInfo &sourceInfo() const { return m_sourceInfo; }
     // Whether the work may start now: a copy always, an engine once its source is read (or
     // nothing is to be read).
     bool ready() const;
@@ -65,6 +67,8 @@ public:
     Phase phase() const { return m_phase; }
     Outcome outcome() const { return m_outcome; }
     const QString &reason() const { return m_reason; }
+    // Whether it failed because the destination is full.
+    bool outOfRoom() const;
     const QByteArray &hash() const { return m_hash; }
     // The engine line as the job script shows it (empty for a copy): as it ran, or as it
     // would have run.
