@@ -127,8 +127,12 @@ void ConversionRun::readSources()
             reading += task->reading();
         }
     }
-    if (m_sourcesRead || (read < int(m_tasks.size()) && !m_stopping))
+    if (m_sourcesRead)
         return;
+    if (read < int(m_tasks.size()) && !m_stopping) {
+        reportProgress();
+        return;
+    }
     m_sourcesRead = true;
     if (!m_stopping && !roomAgreed()) {
         m_stopping = true;

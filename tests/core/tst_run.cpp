@@ -378,8 +378,9 @@ private slots:
         QVERIFY(QFile::setPermissions(probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         for (const char *name : {"a.mov", "b.mov"})
             f.add(QLatin1String(name), "echo engine" + note);
-        f.start(1, probe);
+        QSignalSpy reports(&f.start(1, probe), &ConversionRun::progressed);
         QVERIFY(f.finish());
+        QCOMPARE(reports.first().at(1).toString(), readingLine(1, 2));
         const QByteArrayList lines = readFile(events).split('\n');
         QCOMPARE(lines.count("engine"), 2);
         QVERIFY2(lines.lastIndexOf("engine") < lines.indexOf("checked"), readFile(events).constData());
