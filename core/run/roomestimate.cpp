@@ -37,7 +37,8 @@ constexpr ProfileRate profileRates[] = {
 
 double number(const QString &arguments, const char *pattern)
 {
-    const QRegularExpression option(QLatin1String("(?:^|\\s)") + QLatin1String(pattern) + QLatin1String("(?:\\s|$)"));
+    const QRegularExpression option(QLatin1String("(?:^|\\s)") + QLatin1String(pattern)
+                                    + QLatin1String("(?:\\s|$)"));
     return option.match(arguments).captured(1).toDouble();
 }
 
@@ -49,7 +50,10 @@ double videoBitRate(const QString &arguments)
     if (!match.hasMatch())
         return 0;
     const QString unit = match.captured(2).toUpper();
-    const double scale = unit == QLatin1String("K") ? 1e3 : unit == QLatin1String("M") ? 1e6 : unit == QLatin1String("G") ? 1e9 : 1;
+    const double scale = unit == QLatin1String("K")   ? 1e3
+                         : unit == QLatin1String("M") ? 1e6
+                         : unit == QLatin1String("G") ? 1e9
+                                                      : 1;
     return match.captured(1).toDouble() * scale;
 }
 
@@ -72,10 +76,10 @@ double pcmBitRate(const QString &arguments, const Settings::OutputDemand &demand
     double bits = number(arguments, "-acodec pcm_s(\\d+)[lb]e");
     if (bits == 0)
         bits = 16;
+    const double rate = number(arguments, "-ar (\\d+)");
+    const double channels = number(arguments, "-ac (\\d+)");
     double total = 0;
     for (const StreamInfo &audio : source.streamsOf(QStringLiteral("audio"))) {
-        const double rate = number(arguments, "-ar (\\d+)");
-        const double channels = number(arguments, "-ac (\\d+)");
         const double depth = demand.pcmLikeSource && audio.bitsPerSample > 16 ? 24 : bits;
         total += depth * (channels > 0 ? channels : audio.channels > 0 ? audio.channels : UnknownChannels)
                  * (rate > 0 ? rate : audio.sampleRate);

@@ -49,6 +49,7 @@ public:
 
     // Starts reading the source's facts (once); sourceRead() follows.
     void readSource();
+    // Whether ffprobe is reading the source now.
     bool reading() const { return m_sourceProbe != nullptr; }
     const MediaInfo &sourceInfo() const { return m_sourceInfo; }
     // Whether the work may start now: a copy always, an engine once its source is read (or

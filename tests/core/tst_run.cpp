@@ -247,11 +247,11 @@ private slots:
             return "{\"format\": {\"duration\": \"" + QByteArray(duration) + "\"}, \"streams\": [" + streams + "]}";
         };
         const auto video = [](int width, int height, const char *rate) {
-            return QStringLiteral(R"({"codec_type": "video", "width": %1, "height": %2, "r_frame_rate": "%3"},)")
+            return QStringLiteral(R"({"codec_type": "video", "width": %1, "height": %2, "r_frame_rate": "%3"})")
                 .arg(width).arg(height).arg(rate).toLatin1();
         };
         const QByteArray stereo = R"({"codec_type": "audio", "channels": 2, "sample_rate": "44100"})";
-        const QByteArray hd = video(1920, 1080, "30000/1001") + stereo;
+        const QByteArray hd = video(1920, 1080, "30000/1001") + ',' + stereo;
         const double pcm = 48000 * 16 * 2 * 10.0 / 8; // 16-bit stereo at 48 kHz
         const double sourcePcm = 44100 * 16 * 2 * 10.0 / 8;
         const double size = 1e9;
@@ -273,10 +273,10 @@ private slots:
             << Settings::argumentsFor({Settings::Wav, {}, "24", "96000", false})
             << clip(R"({"codec_type": "audio", "channels": 6, "sample_rate": "48000"})") << wav << 1.05 * wav;
         QTest::newRow("DNxHR HQ, 1080p 29.97: 220 Mb/s")
-            << Settings::intermediateArguments(Settings::Dnxhr, "HQ") << clip(video(1920, 1080, "30000/1001").chopped(1))
+            << Settings::intermediateArguments(Settings::Dnxhr, "HQ") << clip(video(1920, 1080, "30000/1001"))
             << stream(220e6) << 1.25 * stream(220e6);
         QTest::newRow("ProRes 422 HQ, 2160p 25: 737 Mb/s")
-            << Settings::intermediateArguments(Settings::Prores, "422 HQ") << clip(video(3840, 2160, "25").chopped(1))
+            << Settings::intermediateArguments(Settings::Prores, "422 HQ") << clip(video(3840, 2160, "25"))
             << stream(737e6) << 1.25 * stream(737e6);
     }
     void roomNeededIsTheSettingsRateTimesTheLength()
@@ -309,7 +309,8 @@ private slots:
             f.add(QStringLiteral("a.avi"), {}, {});
             QVERIFY(writeFile(f.source + "/a.avi", QByteArray(1 << 20, 'a')));
         } else {
-            f.add(QStringLiteral("a.mov"), "head -c 5000 /dev/zero > \"$last\"; echo \"$last: No space left on device\" >&2;"
+            f.add(QStringLiteral("a.mov"), "head -c 5000 /dev/zero > \"$last\";"
+                                           "echo \"Error closing file $last: No space left on device\" >&2;"
                                            "echo 'Conversion failed!' >&2; exit 1");
         }
         f.add(QStringLiteral("b.mov"), "sleep 30");
