@@ -84,6 +84,7 @@ StreamInfo streamOf(const QJsonObject &stream, int position)
     if (info.bitsPerSample == 0)
         info.bitsPerSample = number(stream, "bits_per_sample");
     info.sampleRate = number(stream, "sample_rate");
+    info.channels = number(stream, "channels");
     info.frameSize = QSize(number(stream, "width"), number(stream, "height"));
     info.rate = Rational::parse(text(stream, "r_frame_rate"));
     info.averageRate = Rational::parse(text(stream, "avg_frame_rate"));

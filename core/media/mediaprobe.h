@@ -37,6 +37,7 @@ struct StreamInfo
     QString sampleFormat;
     int bitsPerSample = 0;  // bits_per_raw_sample, else bits_per_sample
     int sampleRate = 0;
+    int channels = 0;
     QSize frameSize;
     Rational rate;          // r_frame_rate
     Rational averageRate;   // avg_frame_rate

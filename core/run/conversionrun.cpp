@@ -3,6 +3,8 @@
 #include "core/files/checksums.h"
 #include "core/jobs/outputpath.h"
 #include "core/jobs/uniqueoutputnames.h"
+#include "core/run/roomestimate.h"
+#include "core/run/runprogress.h"
 #include "core/run/runfiles.h"
 
 #include <QDir>
@@ -64,7 +66,7 @@ void ConversionRun::plan()
         const QString extension = job.copyOnly ? QFileInfo(job.path).suffix() : job.outputExtension;
         const QString output = names.claim(makeOutputPath(m_sourceDirs, m_destinationDir, job.path, extension));
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
-        connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::startNext);
+        connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::readSources);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
         const auto done = journal.constFind(QDir::cleanPath(output));
         if (done != journal.cend() && stillConverted(*done, task->source(), job.arguments, job.copyOnly))
@@ -75,6 +77,11 @@ void ConversionRun::plan()
             if (!task->journalError().isEmpty())
                 noteFileProblem(DesktopFileNotWrittenText.arg(
                     QDir(m_destinationDir).filePath(JournalFileName), task->journalError()));
+            // The first file the full destination refused ends the run: the others would fail too.
+            if (task->outOfRoom() && !m_stopping) {
+                noteFileProblem(noSpaceStopText(m_destinationDir));
+                stop();
+            }
             writeFinishedEntries();
             QMetaObject::invokeMethod(this, &ConversionRun::startNext, Qt::QueuedConnection);
         });
@@ -93,7 +100,7 @@ void ConversionRun::start()
     m_progressTimer.start();
     m_copies.setMaxThreadCount(m_enginesAtOnce);
     reportProgress();
-    startNext();
+    readSources();
 }
 
 void ConversionRun::stop()
@@ -108,33 +115,74 @@ void ConversionRun::stop()
 
 void ConversionRun::startNext()
 {
-    // Job order: the next engine waits for its source's facts, which are read ahead. Files
-    // already converted are passed over.
+    // Job order, once every source has been read; files already converted are passed over.
     const int count = int(m_tasks.size());
     for (;;) {
         while (m_next < count && m_tasks[std::size_t(m_next)]->phase() == RunTask::Phase::Done)
             ++m_next;
-        if (m_stopping || m_active >= m_enginesAtOnce || m_next >= count || !m_tasks[std::size_t(m_next)]->ready())
+        if (m_stopping || !m_sourcesRead || m_active >= m_enginesAtOnce || m_next >= count
+            || !m_tasks[std::size_t(m_next)]->ready())
             break;
         ++m_active;
         m_tasks[std::size_t(m_next++)]->start();
     }
-    readAhead();
-    if (!busy() && (m_stopping || m_next >= int(m_tasks.size())))
+    if (!busy() && (m_stopping || m_next >= count))
         finish();
 }
 
-void ConversionRun::readAhead()
+void ConversionRun::readSources()
 {
-    if (m_stopping)
+    if (m_sourcesRead)
         return;
-    // As many sources as there are engines, so that a freed slot seldom waits for ffprobe.
-    int ahead = 0;
-    for (std::size_t i = std::size_t(m_next); i < m_tasks.size() && ahead < m_enginesAtOnce; ++i) {
-        if (m_tasks[i]->job().copyOnly || m_tasks[i]->phase() == RunTask::Phase::Done)
-            continue;
-        ++ahead;
-        m_tasks[i]->readSource();
+    // The room the outputs need goes by the sources' lengths: all are read before the first
+    // engine starts, a few at once, and each task keeps what was read of its source.
+    int read = 0;
+    int reading = 0;
+    for (const auto &task : m_tasks) {
+        if (task->ready() || task->phase() == RunTask::Phase::Done)
+            ++read;
+        else if (task->reading())
+            ++reading;
+        else if (!m_stopping && reading < 2 * m_enginesAtOnce) {
+            task->readSource();
+            reading += task->reading();
+        }
+    }
+    if (m_sourcesRead)
+        return;
+    if (read < int(m_tasks.size()) && !m_stopping) {
+        reportProgress();
+        return;
+    }
+    m_sourcesRead = true;
+    if (!m_stopping && !roomAgreed()) {
+        m_stopping = true;
+        removeEmptyFolders();
+    }
+    startNext();
+}
+
+bool ConversionRun::roomAgreed()
+{
+    if (!m_roomQuestion)
+        return true;
+    qint64 needed = 0;
+    for (const auto &task : m_tasks) {
+        if (task->phase() != RunTask::Phase::Done) // already converted
+            needed += roomNeeded(task->job(), task->sourceInfo(), QFileInfo(task->source()).size());
+    }
+    const qint64 free = freeRoom(m_destinationDir);
+    return needed <= free || m_roomQuestion(needed, free);
+}
+
+void ConversionRun::removeEmptyFolders()
+{
+    // The outputs' folders were made for a run that now starts nothing.
+    const QString destination = QDir::cleanPath(m_destinationDir) + QLatin1Char('/');
+    for (const auto &task : m_tasks) {
+        QString folder = QFileInfo(task->output()).path();
+        while (folder.startsWith(destination) && QDir().rmdir(folder))
+            folder = QFileInfo(folder).path();
     }
 }
 
@@ -244,27 +292,8 @@ QString ConversionRun::reportDetails() const
 
 void ConversionRun::reportProgress()
 {
-    double done = 0;
-    int finished = 0;
-    int skipped = 0;
-    QStringList running;
-    for (const auto &task : m_tasks) {
-        if (task->outcome() == Outcome::AlreadyConverted) {
-            ++skipped;
-            continue;
-        }
-        done += task->fraction();
-        if (task->phase() == RunTask::Phase::Done)
-            ++finished;
-        else if (task->phase() != RunTask::Phase::Waiting)
-            running.append(QFileInfo(task->source()).fileName());
-    }
-    // The files skipped count as done on the bar, but took no time: the time left is judged
-    // by the others alone.
-    const int total = int(m_tasks.size());
-    const double fraction = done / double(std::max(1, total - skipped));
-    const qint64 elapsed = m_clock.elapsed();
-    const qint64 left = fraction > 0.01 ? qint64(elapsed * (1 - fraction) / fraction) : -1;
-    const int percent = int(100 * (done + skipped) / double(std::max(1, total)));
-    emit progressed(percent, progressLine(finished + skipped, total, left, running, skipped));
+    const RunProgress progress = !m_sourcesRead && !m_tools.probe.isEmpty()
+                                     ? readingProgress(m_tasks)
+                                     : workProgress(m_tasks, m_clock.elapsed());
+    emit progressed(progress.percent, progress.line);
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QThreadPool>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,10 @@ public:
     void setEnginesAtOnce(int count);
     // Converts and copies again what the destination's journal shows as already converted.
     void setConvertAgain(bool again);
+    // Asked once, before anything starts, when the outputs need more room than the
+    // destination has free; false: nothing starts. Without a question the run goes on.
+    using RoomQuestion = std::function<bool(qint64 needed, qint64 free)>;
+    void setRoomQuestion(RoomQuestion question) { m_roomQuestion = std::move(question); }
 
     void start();
     // Ends the running engines and copies and starts nothing more.
@@ -64,7 +69,9 @@ signals:
 private:
     void plan();
     void startNext();
-    void readAhead();
+    void readSources();
+    bool roomAgreed();
+    void removeEmptyFolders();
     void releaseSlot();
     bool busy() const;
     void writeFinishedEntries();
@@ -80,6 +87,7 @@ private:
     QString m_destinationDir;
     RunTask::Tools m_tools;
     QStringList m_keepIntact;
+    RoomQuestion m_roomQuestion;
     QStringList m_fileProblems; // files of the run that could not be written, and why
     int m_enginesAtOnce = 1;
     bool m_convertAgain = false;
@@ -88,6 +96,7 @@ private:
     int m_active = 0; // engines and copies running: the checks run outside this count
     int m_logged = 0;
     bool m_running = false;
+    bool m_sourcesRead = false;
     bool m_stopping = false;
     bool m_finished = false;
     QTimer m_progressTimer;

@@ -1,5 +1,10 @@
 #include "core/run/runreport.h"
 
+#include "core/files/filecopy.h"
+
+#include <QLocale>
+#include <cerrno>
+
 namespace {
 
 const QString NoProbeText = QStringLiteral(
@@ -56,6 +61,24 @@ QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString
     if (!remark.isEmpty())
         text.append(remark);
     return text.join(QLatin1Char('\n'));
+}
+
+QString roomShortText(qint64 needed, qint64 free)
+{
+    const QLocale locale;
+    return QStringLiteral("The outputs need about %1, but the destination has only %2 free. Run anyway?")
+        .arg(locale.formattedDataSize(needed, 1, QLocale::DataSizeSIFormat),
+             locale.formattedDataSize(free, 1, QLocale::DataSizeSIFormat));
+}
+
+QString noSpaceStopText(const QString &destination)
+{
+    return QStringLiteral("The run was stopped: %1 on %2").arg(systemMessage(ENOSPC), destination);
+}
+
+QString readingLine(int read, int total)
+{
+    return QStringLiteral("reading the sources: %1 of %2").arg(read).arg(total);
 }
 
 QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running,

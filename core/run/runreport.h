@@ -30,6 +30,13 @@ struct ReportLine
 // (each a line).
 QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString &remark);
 
+// The outputs need more room than the destination has free: the question whether to run anyway.
+QString roomShortText(qint64 needed, qint64 free);
+// The details' line of a run that a full destination stopped.
+QString noSpaceStopText(const QString &destination);
+
+// "reading the sources: N of M", while the run reads every source before the first engine.
+QString readingLine(int read, int total);
 // "N of M files done (K already converted), about ... left - now: a.mov, b.mov"; leftMs
 // negative: not known yet. The files done include those already converted.
 QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running,

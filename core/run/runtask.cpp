@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
+#include <cerrno>
 
 RunTask::RunTask(const ConversionJob &job, const QString &output, const QString &partial,
                  const Tools &tools, QObject *parent)
@@ -75,6 +76,11 @@ void RunTask::skipAsConverted(const JournalEntry &entry)
 bool RunTask::ready() const
 {
     return m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceKnown;
+}
+
+bool RunTask::outOfRoom() const
+{
+    return m_outcome == Outcome::Failed && m_reason.contains(systemMessage(ENOSPC));
 }
 
 QString RunTask::command() const

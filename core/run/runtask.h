@@ -52,6 +52,9 @@ public:
 
     // Starts reading the source's facts (once); sourceRead() follows.
     void readSource();
+    // Whether ffprobe is reading the source now.
+    bool reading() const { return m_sourceProbe != nullptr; }
+    const MediaInfo &sourceInfo() const { return m_sourceInfo; }
     // Whether the work may start now: a copy always, an engine once its source is read (or
     // nothing is to be read).
     bool ready() const;
@@ -73,6 +76,8 @@ public:
     Phase phase() const { return m_phase; }
     Outcome outcome() const { return m_outcome; }
     const QString &reason() const { return m_reason; }
+    // Whether it failed because the destination is full.
+    bool outOfRoom() const;
     const QByteArray &hash() const { return m_hash; }
     // Why the journal could not learn of this file, when it could not.
     const QString &journalError() const { return m_journalError; }

@@ -110,6 +110,19 @@ bool touchFile(const QString &path, const QByteArray &content)
     return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, content);
 }
 
+SmallDisk::SmallDisk(const QString &folder, qint64 size) : folder(folder)
+{
+    QDir().mkpath(folder);
+    const QStringList options{"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(size), "tmpfs", folder};
+    mounted = QProcess::execute(QStringLiteral("mount"), options) == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (mounted)
+        QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), folder});
+}
+
 QStringList filesBelow(const QString &root)
 {
     QStringList files;

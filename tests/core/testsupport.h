@@ -53,6 +53,16 @@ QByteArray runProgram(const QString &program, const QStringList &arguments, int 
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
 
+// A small disk: a tmpfs of size bytes mounted on folder (made if missing) for the object's
+// lifetime. mounted is false where the system refuses the mount (not root).
+struct SmallDisk
+{
+    SmallDisk(const QString &folder, qint64 size);
+    ~SmallDisk();
+    QString folder;
+    bool mounted = false;
+};
+
 // Every file below root, hidden ones too but the journal, relative to it and sorted.
 QStringList filesBelow(const QString &root);
 // The job script's lines, byte-order marks left out.

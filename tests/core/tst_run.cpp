@@ -1,8 +1,11 @@
 #include "core/files/checksums.h"
+#include "core/files/filecopy.h"
+#include "core/media/intermediates.h"
 #include "core/jobs/outputpath.h"
 #include "core/media/engineprogress.h"
 #include "core/run/conversionrun.h"
 #include "core/base/workingfolder.h"
+#include "core/run/roomestimate.h"
 #include "core/run/runfiles.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
@@ -10,6 +13,7 @@
 #include <QDateTime>
 #include <QSignalSpy>
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 
@@ -288,6 +292,97 @@ private slots:
         QVERIFY(details.contains(NotStartedText + ": " + f.output("d.avi")));
     }
 
+    // What an output needs, against the bytes its streams take at the rate the setting
+    // writes (published figures for DNxHR and ProRes): never less, and not much more.
+    void roomNeededIsTheSettingsRateTimesTheLength_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArray>("probe"); // a 10 s source of 1 GB
+        QTest::addColumn<double>("least");
+        QTest::addColumn<double>("most");
+        const auto clip = [](const QByteArray &streams, const char *duration = "10") {
+            return "{\"format\": {\"duration\": \"" + QByteArray(duration) + "\"}, \"streams\": [" + streams + "]}";
+        };
+        const auto video = [](int width, int height, const char *rate) {
+            return QStringLiteral(R"({"codec_type": "video", "width": %1, "height": %2, "r_frame_rate": "%3"})")
+                .arg(width).arg(height).arg(rate).toLatin1();
+        };
+        const QByteArray stereo = R"({"codec_type": "audio", "channels": 2, "sample_rate": "44100"})";
+        const QByteArray hd = video(1920, 1080, "30000/1001") + ',' + stereo;
+        const double pcm = 48000 * 16 * 2 * 10.0 / 8; // 16-bit stereo at 48 kHz
+        const double sourcePcm = 44100 * 16 * 2 * 10.0 / 8;
+        const double size = 1e9;
+        const auto stream = [](double bitsPerSecond) { return bitsPerSecond * 10 / 8; };
+        QTest::newRow("copy") << QString() << clip(hd) << size << size;
+        QTest::newRow("without ffprobe") << dvPal() << QByteArray() << size << size;
+        QTest::newRow("length unknown") << dvPal() << clip(hd, "N/A") << size << size;
+        QTest::newRow("H.264: the source bounds it")
+            << Settings::argumentsFor({Settings::H264, {}, {}, {}, false}) << clip(hd) << size << size;
+        QTest::newRow("preset") << QStringLiteral("-vcodec mpeg4 -q:v 2") << clip(hd) << size << size;
+        QTest::newRow("re-wrap: the source, its audio as PCM") << Settings::Rewrap << clip(hd) << size + sourcePcm
+                                                               << size + 1.05 * sourcePcm;
+        const QString dnxhd = QString::fromStdString(Settings::dnxhdTable()["1080p/25 120"]);
+        QTest::newRow("DNxHD 120 Mb/s") << dnxhd << clip(hd) << stream(120e6) + pcm << 1.05 * (stream(120e6) + pcm);
+        QTest::newRow("DV 25 Mb/s in 144000-byte frames")
+            << dvPal() << clip(hd) << stream(28.8e6) + pcm << 1.05 * (stream(28.8e6) + pcm);
+        const double wav = 96000 * 6 * 24 * 10.0 / 8;
+        QTest::newRow("WAV 24-bit 96 kHz, six channels")
+            << Settings::argumentsFor({Settings::Wav, {}, "24", "96000", false})
+            << clip(R"({"codec_type": "audio", "channels": 6, "sample_rate": "48000"})") << wav << 1.05 * wav;
+        QTest::newRow("DNxHR HQ, 1080p 29.97: 220 Mb/s")
+            << Settings::intermediateArguments(Settings::Dnxhr, "HQ") << clip(video(1920, 1080, "30000/1001"))
+            << stream(220e6) << 1.25 * stream(220e6);
+        QTest::newRow("ProRes 422 HQ, 2160p 25: 737 Mb/s")
+            << Settings::intermediateArguments(Settings::Prores, "422 HQ") << clip(video(3840, 2160, "25"))
+            << stream(737e6) << 1.25 * stream(737e6);
+    }
+    void roomNeededIsTheSettingsRateTimesTheLength()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QByteArray, probe);
+        QFETCH(double, least);
+        QFETCH(double, most);
+        const ConversionJob job{"/footage/a.mov", arguments, "MOV", arguments.isEmpty()};
+        const qint64 needed = roomNeeded(job, parseProbe(probe), 1000000000);
+        QVERIFY2(needed >= least && needed <= most, qPrintable(QString::number(needed)));
+    }
+
+    // The first file the full destination refuses ends the run as Stop does, whether an
+    // engine or a copy met it; nothing half-written stays.
+    void aFullDestinationStopsTheRun_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::newRow("an engine says so") << false;
+        QTest::newRow("a copy meets it") << true;
+    }
+    void aFullDestinationStopsTheRun()
+    {
+        QFETCH(bool, copy);
+        Fixture f;
+        SmallDisk disk(f.destination, 64 * 1024);
+        if (copy && !disk.mounted)
+            QSKIP("no tmpfs can be mounted here");
+        if (copy) {
+            f.add(QStringLiteral("a.avi"), {}, {});
+            QVERIFY(writeFile(f.source + "/a.avi", QByteArray(1 << 20, 'a')));
+        } else {
+            f.add(QStringLiteral("a.mov"), "head -c 5000 /dev/zero > \"$last\";"
+                                           "echo \"Error closing file $last: No space left on device\" >&2;"
+                                           "echo 'Conversion failed!' >&2; exit 1");
+        }
+        f.add(QStringLiteral("b.mov"), "sleep 30");
+        f.add(QStringLiteral("c.mov"));
+        f.add(QStringLiteral("d.avi"), {}, {});
+        ConversionRun &run = f.start(2);
+        QVERIFY(f.finish(10000));
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Stopped, Outcome::NotStarted,
+                                               Outcome::NotStarted}));
+        QVERIFY(run.results().first().reason.contains(systemMessage(ENOSPC)));
+        QVERIFY2(run.reportDetails().split('\n').contains(noSpaceStopText(f.destination)),
+                 qPrintable(run.reportDetails()));
+        QCOMPARE(f.written(), QStringList());
+    }
+
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
     void engineStreamsGiveProgressLengthAndReason_data()
@@ -341,15 +436,15 @@ private slots:
         QVERIFY(QFile::setPermissions(probe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         for (const char *name : {"a.mov", "b.mov"})
             f.add(QLatin1String(name), "echo engine" + note);
-        f.start(1, probe);
+        QSignalSpy reports(&f.start(1, probe), &ConversionRun::progressed);
         QVERIFY(f.finish());
+        QCOMPARE(reports.first().at(1).toString(), readingLine(1, 2));
         const QByteArrayList lines = readFile(events).split('\n');
         QCOMPARE(lines.count("engine"), 2);
         QVERIFY2(lines.lastIndexOf("engine") < lines.indexOf("checked"), readFile(events).constData());
-        for (int i = 0, engines = 0; i < lines.size(); ++i) {
-            engines += lines.at(i) == "engine";
-            QVERIFY2(lines.mid(0, i).count("read") >= engines, readFile(events).constData());
-        }
+        // Every source is read once, all before the first engine starts.
+        QCOMPARE(lines.count("read"), 2);
+        QVERIFY2(lines.lastIndexOf("read") < lines.indexOf("engine"), readFile(events).constData());
         // An unreadable output does not count, however late the answer.
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Failed, Outcome::Failed}));
         QCOMPARE(f.written(), QStringList());

@@ -6,6 +6,7 @@
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
+#include "core/run/roomestimate.h"
 #include "testsupport.h"
 #include "uisupport.h"
 
@@ -126,6 +127,38 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.form.isVisible(), 10000);
         QVERIFY(!f.form.isRunning());
         QCOMPARE(f.answers.texts.size(), 1); // the question only: no report box for a closed form
+    }
+
+    // Short of room, RUN IT NOW asks before anything starts; No starts nothing and leaves
+    // the destination as it was.
+    void aDestinationShortOfRoomIsAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("run anyway") << int(QMessageBox::Yes);
+        QTest::newRow("no") << int(QMessageBox::No);
+    }
+    void aDestinationShortOfRoomIsAskedAbout()
+    {
+        QFETCH(int, answer);
+        Fixture f({});
+        const QString out = f.sandbox.path() + "/out";
+        SmallDisk disk(out, 1 << 20);
+        if (!disk.mounted)
+            QSKIP("no tmpfs can be mounted here");
+        f.answers.setAnswer(answer);
+        f.run();
+        QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 2, 10000);
+        const MediaInfo clip = parseProbe(runProgram(f.sandbox.engines() + "/ffprobe", {}));
+        qint64 needed = 0;
+        for (const char *name : {"clip0.mov", "clip1.mov"}) {
+            const QString path = f.source + "/" + name;
+            needed += roomNeeded({path, f.form.groupSettings[0][0], "MOV", false}, clip, QFileInfo(path).size());
+        }
+        QCOMPARE(f.answers.texts.first(), roomShortText(needed, 1 << 20));
+        const bool yes = answer == QMessageBox::Yes;
+        QCOMPARE(recordedCalls(f.sandbox.path() + "/calls").size(), yes ? 2 : 0);
+        QCOMPARE(f.answers.detailed.last().count(NotStartedText), yes ? 0 : 2);
+        QCOMPARE(QDir(out).isEmpty(), !yes);
     }
 
     void aSecondRunSkipsWhatIsConvertedUnlessToldAndTheChoicesAreKept()

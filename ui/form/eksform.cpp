@@ -574,6 +574,12 @@ void eksForm::on_pushButton_4_clicked()
     m_run->setProbe(findProbe(engine.program));
     m_run->setEnginesAtOnce(ui->spinBoxEngines->value());
     m_run->setConvertAgain(ui->checkBoxConvertAgain->isChecked());
+    m_run->setRoomQuestion([this](qint64 needed, qint64 free) {
+        QMessageBox question(QMessageBox::Warning, windowTitle(), roomShortText(needed, free),
+                             QMessageBox::Yes | QMessageBox::No);
+        question.setDefaultButton(QMessageBox::No);
+        return Modal::exec(&question) == QMessageBox::Yes;
+    });
     connect(m_run, &ConversionRun::progressed, this, [this](int percent, const QString &status) {
         ui->progressBar->setValue(percent);
         ui->label_4->setText(status);
