@@ -172,11 +172,11 @@ void ConversionRun::finish()
     for (const auto &task : m_tasks) {
         if (task->phase() == RunTask::Phase::Waiting)
             task->skip(NotStartedText);
-        if (!task->job().copyOnly)
-            commands.append(task->command());
+        // Every file, whatever became of it here: elsewhere it converts, or is found done.
+        commands.append(NodeCommand::line(m_tools.engine, m_destinationDir, task->source(), task->output(),
+                                          task->job().arguments, task->job().copyOnly));
     }
     writeFinishedEntries();
-    // The engine lines as they ran, for running them again elsewhere.
     noteFileProblem(writeBatchFile(commands));
     writeChecksums();
     noteFileProblem(jobScriptEntry(report()));

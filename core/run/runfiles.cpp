@@ -57,6 +57,20 @@ QString writeBatchFile(const QStringList &commands)
     return error;
 }
 
+QString NodeCommand::line(const Engine &engine, const QString &destination, const QString &source,
+                          const QString &output, const QString &arguments, bool copyOnly)
+{
+    const auto option = [](const QString &name, const QString &value) {
+        return QLatin1String(" --") + name + QLatin1Char('=') + shellQuote(value);
+    };
+    QString line = Name + option(Destination, destination);
+    if (!engine.onSearchPath)
+        line += option(EngineOption, engine.program);
+    line += copyOnly ? QLatin1String(" --") + Copy : option(Arguments, arguments);
+    // "--": a path that starts with a dash is still a path.
+    return line + QLatin1String(" -- ") + shellQuote(source) + QLatin1Char(' ') + shellQuote(output);
+}
+
 QString startEngineLog()
 {
     QFile file(engineLogPath());
