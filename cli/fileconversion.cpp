@@ -4,6 +4,7 @@
 #include "core/engines/enginefolder.h"
 #include "core/files/checksums.h"
 #include "core/jobs/outputpath.h"
+#include "core/run/runfiles.h"
 #include "core/run/runreport.h"
 
 #include <QDir>
@@ -25,11 +26,12 @@ int convertFile(const ConversionJob &job, const QString &output, const QString &
 {
     QThreadPool copies;
     copies.setMaxThreadCount(1);
-    const RunTask::Tools tools{engine, findProbe(engine.program), &copies};
+    const RunTask::Tools tools{engine, findProbe(engine.program), &copies, destination};
     // The run makes the mirrored folder when it names the output.
     QDir().mkpath(QFileInfo(output).path());
 
     RunTask task(job, output, partialPath(output, 0), tools, nullptr);
+    task.resumeFrom(readJournal(destination));
     QEventLoop loop;
     bool stopping = false;
     QObject::connect(&task, &RunTask::sourceRead, &loop, [&] {
@@ -45,23 +47,28 @@ int convertFile(const ConversionJob &job, const QString &output, const QString &
             loop.quit();
         }
     });
-    task.readSource();
-    if (task.ready())
-        task.start();
+    // A file already converted is done at once, as is one whose engine cannot start.
+    if (task.phase() != RunTask::Phase::Done) {
+        task.readSource();
+        if (task.ready())
+            task.start();
+    }
     if (task.phase() != RunTask::Phase::Done)
         loop.exec();
     copies.waitForDone();
 
-    QString remark;
-    if (job.copyOnly && task.outcome() == Outcome::Converted) {
-        QString error;
-        if (!recordChecksums(destination, {{QDir(destination).relativeFilePath(output), task.hash()}}, &error))
-            remark = QStringLiteral("%1: %2").arg(ChecksumFileName, error);
-    }
+    QStringList remarks;
+    if (!task.journalError().isEmpty())
+        remarks.append(DesktopFileNotWrittenText.arg(QDir(destination).filePath(JournalFileName), task.journalError()));
+    // A copy found already converted keeps the line it was given then.
+    QString error;
+    if (job.copyOnly && task.outcome() == Outcome::Converted
+        && !recordChecksums(destination, {{QDir(destination).relativeFilePath(output), task.hash()}}, &error))
+        remarks.append(QStringLiteral("%1: %2").arg(ChecksumFileName, error));
     const Outcome outcome = stopping && task.outcome() == Outcome::NotStarted ? Outcome::Stopped : task.outcome();
     const QString details = reportDetails({{output, outcome, task.reason(), task.details()}},
-                                          !tools.probe.isEmpty() || job.copyOnly, remark);
-    if (outcome == Outcome::Converted) {
+                                          !tools.probe.isEmpty() || job.copyOnly, remarks.join(QLatin1Char('\n')));
+    if (outcome == Outcome::Converted || outcome == Outcome::AlreadyConverted) {
         say(stdout, details);
         return 0;
     }

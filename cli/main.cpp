@@ -2,6 +2,7 @@
 // machine without a display (a render node); and the report of a destination's journal.
 
 #include "cli/fileconversion.h"
+#include "cli/journalreport.h"
 #include "core/base/tracing.h"
 #include "core/run/runfiles.h"
 
@@ -68,7 +69,7 @@ int main(int argc, char *argv[])
         parser.showHelp(0);
 
     if (parser.isSet(report))
-        return usage(QStringLiteral("--report is not available yet"));
+        return printJournalReport(absolute(parser.value(report)));
 
     const QStringList paths = parser.positionalArguments();
     if (paths.size() != 2)

@@ -66,10 +66,7 @@ void ConversionRun::plan()
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
         connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::startNext);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
-        const auto done = journal.constFind(QDir::cleanPath(output));
-        if (done != journal.cend() && stillConverted(*done, task->source(), job.arguments, job.copyOnly))
-            task->skipAsConverted(*done);
-        else if (task->removeLeftover())
+        if (task->resumeFrom(journal))
             ++m_leftoversRemoved;
         connect(task.get(), &RunTask::concluded, this, [this, task = task.get()] {
             if (!task->journalError().isEmpty())

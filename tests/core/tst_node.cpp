@@ -1,6 +1,7 @@
 #include "core/base/workingfolder.h"
 #include "core/engines/enginefolder.h"
 #include "core/files/checksums.h"
+#include "core/files/runjournal.h"
 #include "core/media/settingscatalogue.h"
 #include "core/run/conversionrun.h"
 #include "core/run/runfiles.h"
@@ -143,6 +144,7 @@ private slots:
         runProgram("/bin/sh", {"-c", "cd \"$0\" && xxhsum -c " + ChecksumFileName, destination}, &status);
         QCOMPARE(status, 0);
         QCOMPARE(readFile(destination + '/' + ChecksumFileName).count('\n'), Copies);
+        QCOMPARE(readJournal(destination).size(), Copies);
     }
 };
 
