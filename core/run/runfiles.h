@@ -29,8 +29,8 @@ inline const QString Copy = QStringLiteral("copy");
 inline const QString EngineOption = QStringLiteral("engine");
 inline const QString Report = QStringLiteral("report");
 
-// The call for one file, every value quoted. An engine other than the one on the search path
-// is named, so that every machine runs the engine this one ran.
+// The call for one file, every value quoted. An engine other than ffmpeg on the search path
+// (or a link to it) is named, so that every machine runs the engine this one ran.
 QString line(const Engine &engine, const QString &destination, const QString &source,
              const QString &output, const QString &arguments, bool copyOnly);
 } // namespace NodeCommand

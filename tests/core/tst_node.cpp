@@ -122,6 +122,20 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
     }
 
+    // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
+    void aLineNamesOnlyAnEngineOtherThanTheFfmpegOnPath()
+    {
+        Sandbox sandbox;
+        const QString link = sandbox.engines() + "/ffmpeg", other = sandbox.bin() + "/other";
+        QVERIFY(QFile::link(QStandardPaths::findExecutable("ffmpeg"), link));
+        QVERIFY(writeFile(other, "#!/bin/sh\n") && makeExecutable(other));
+        const QList<QPair<Engine, bool>> cases{{{"ffmpeg", true}, false}, {{link, false}, false}, {{other, false}, true}};
+        for (const auto &[engine, named] : cases) {
+            const QString line = NodeCommand::line(engine, "/d", "/s", "/d/o", "-an", false);
+            QCOMPARE(line.contains("--" + NodeCommand::EngineOption + "=" + shellQuote(engine.program)), named);
+        }
+    }
+
     // Two nodes finishing copies into one destination at the same moments: every copy keeps
     // its line.
     void nodesWritingOneDestinationAtOnceLoseNoLine()
