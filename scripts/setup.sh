@@ -1,14 +1,16 @@
 #!/bin/bash
 # Sets up Orlenne Converter on Debian 12 (as root): installs what is missing, builds,
 # lays out the bundle folder next to the program, then starts the program ("run") or
-# runs every test ("test"). A second run skips what is already done.
+# runs every test ("test"). "node" sets up a render node instead: what the headless
+# orlenne-convert needs, and that command alone. Every mode puts orlenne-convert on PATH.
+# A second run skips what is already done.
 set -euo pipefail
 
 mode=${1:-run}
 case "$mode" in
-run | test) ;;
+run | test | node) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|node" >&2
     exit 2
     ;;
 esac
@@ -27,6 +29,10 @@ fail() {
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
     qt6-tools-dev libgl-dev libxxhash-dev libglib2.0-dev ffmpeg gstreamer1.0-plugins-good
     gstreamer1.0-plugins-bad gstreamer1.0-libav xdg-utils)
+# A node has no display: Qt Core, the engine and its ffprobe, xxhsum to check the copies,
+# GNU parallel to hand out a batch from there as well.
+[ "$mode" = node ] && packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxxhash-dev
+    libglib2.0-dev ffmpeg xxhash parallel)
 # clang and its runtimes (libFuzzer is only recommended by clang) for the fuzzer;
 # desktop-file-validate checks the menu entry; xxhsum and GNU parallel check what the
 # program writes for them.
@@ -48,13 +54,37 @@ else
 fi
 
 step "building in $build"
-# The same options in both modes, so that switching between them rebuilds nothing.
+# The same options in "run" and "test", so that switching between them rebuilds nothing; a
+# node configures without Qt Widgets and Multimedia.
+node_only=OFF
+[ "$mode" = node ] && node_only=ON
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DORLENNE_WERROR=ON >/dev/null || fail "cmake configure"
+    -DORLENNE_WERROR=ON -DORLENNE_NODE_ONLY=$node_only >/dev/null || fail "cmake configure"
 # Starting the program needs the program only; the test programs are built for "test".
 targets=()
-[ "$mode" = run ] && targets=(--target OrlenneConverter)
+[ "$mode" = run ] && targets=(--target OrlenneConverter orlenne-convert)
+[ "$mode" = node ] && targets=(--target orlenne-convert)
 cmake --build "$build" -j"$(nproc)" "${targets[@]}" || fail "build"
+
+# Each line of the batch file calls orlenne-convert by its name: linked on PATH, for every
+# user as root, otherwise for the user alone.
+if [ "$(id -u)" -eq 0 ]; then
+    bin=/usr/local/bin
+else
+    bin=$HOME/.local/bin
+fi
+step "linking $bin/orlenne-convert"
+mkdir -p "$bin" || fail "folder $bin"
+ln -sfn "$build/orlenne-convert" "$bin/orlenne-convert" || fail "link $bin/orlenne-convert"
+"$bin/orlenne-convert" --help >/dev/null || fail "orlenne-convert does not start"
+case ":$PATH:" in
+*":$bin:"*) ;;
+*) echo "Note: $bin is not on PATH; add it there (e.g. in ~/.profile) for the batch file's lines." ;;
+esac
+if [ "$mode" = node ]; then
+    step "node ready: $(command -v orlenne-convert || echo "$bin/orlenne-convert")"
+    exit 0
+fi
 
 # The program works from its working folder, the build folder: the bundle holds the
 # engines, the presets file and the player.

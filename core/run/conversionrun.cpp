@@ -68,10 +68,7 @@ void ConversionRun::plan()
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
         connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::readSources);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
-        const auto done = journal.constFind(QDir::cleanPath(output));
-        if (done != journal.cend() && stillConverted(*done, task->source(), job.arguments, job.copyOnly))
-            task->skipAsConverted(*done);
-        else if (task->removeLeftover())
+        if (task->resumeFrom(journal))
             ++m_leftoversRemoved;
         connect(task.get(), &RunTask::concluded, this, [this, task = task.get()] {
             if (!task->journalError().isEmpty())
@@ -243,11 +240,11 @@ void ConversionRun::finish()
     for (const auto &task : m_tasks) {
         if (task->phase() == RunTask::Phase::Waiting)
             task->skip(NotStartedText);
-        if (!task->job().copyOnly)
-            commands.append(task->command());
+        // Every file, whatever became of it here: elsewhere it converts, or is found done.
+        commands.append(NodeCommand::line(m_tools.engine, m_destinationDir, task->source(), task->output(),
+                                          task->job().arguments, task->job().copyOnly));
     }
     writeFinishedEntries();
-    // The engine lines as they ran, for running them again elsewhere.
     noteFileProblem(writeBatchFile(commands));
     writeChecksums();
     noteFileProblem(jobScriptEntry(report()));

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <cerrno>
 #include <sys/stat.h>
@@ -55,6 +56,34 @@ QString writeBatchFile(const QStringList &commands)
     if (!file.commit())
         error = notWritten(file.fileName(), file.errorString());
     return error;
+}
+
+namespace {
+// Whether the engine is the ffmpeg every machine finds on its search path: by that name, or
+// through a link to that very program (the bundle's, as the set-up lays it out).
+bool isSearchPathEngine(const Engine &engine)
+{
+    const QString name = QStringLiteral("ffmpeg");
+    if (engine.onSearchPath)
+        return engine.program.trimmed() == name;
+    const QString onPath = QStandardPaths::findExecutable(name);
+    const QString target = QFileInfo(engine.program).canonicalFilePath();
+    return !onPath.isEmpty() && !target.isEmpty() && QFileInfo(onPath).canonicalFilePath() == target;
+}
+} // namespace
+
+QString NodeCommand::line(const Engine &engine, const QString &destination, const QString &source,
+                          const QString &output, const QString &arguments, bool copyOnly)
+{
+    const auto option = [](const QString &name, const QString &value) {
+        return QLatin1String(" --") + name + QLatin1Char('=') + shellQuote(value);
+    };
+    QString line = Name + option(Destination, destination);
+    if (!isSearchPathEngine(engine))
+        line += option(EngineOption, engine.program.trimmed());
+    line += copyOnly ? QLatin1String(" --") + Copy : option(Arguments, arguments);
+    // "--": a path that starts with a dash is still a path.
+    return line + QLatin1String(" -- ") + shellQuote(source) + QLatin1Char(' ') + shellQuote(output);
 }
 
 QString startEngineLog()

@@ -5,6 +5,8 @@
 // return an empty one when the file was written, or else a line for the report saying which
 // file could not be written where and why (DesktopFileNotWrittenText).
 
+#include "core/shell/commands.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -12,9 +14,26 @@
 // "%1" the file's path, "%2" the system's reason.
 inline const QString DesktopFileNotWrittenText = QStringLiteral("%1 could not be written: %2");
 
-// The batch file: a run's engine commands, one per line, plain text, for running them again
-// elsewhere (GNU parallel takes it as it is).
+// The batch file: one command per line, plain text, for running the batch again elsewhere
+// (GNU parallel takes it as it is). A command holding a line break is left out.
 QString writeBatchFile(const QStringList &commands);
+
+// The headless command that converts or copies one file as a run does, and its options. The
+// batch file calls it once a line, found on the search path: a batch file written on one
+// machine then runs on any other that has it installed.
+namespace NodeCommand {
+inline const QString Name = QStringLiteral("orlenne-convert");
+inline const QString Destination = QStringLiteral("destination");
+inline const QString Arguments = QStringLiteral("arguments");
+inline const QString Copy = QStringLiteral("copy");
+inline const QString EngineOption = QStringLiteral("engine");
+inline const QString Report = QStringLiteral("report");
+
+// The call for one file, every value quoted. An engine other than ffmpeg on the search path
+// (or a link to it) is named, so that every machine runs the engine this one ran.
+QString line(const Engine &engine, const QString &destination, const QString &source,
+             const QString &output, const QString &arguments, bool copyOnly);
+} // namespace NodeCommand
 
 // The engine log: every engine's own messages of a run.
 QString startEngineLog();

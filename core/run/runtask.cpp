@@ -11,6 +11,7 @@
 #include "core/run/outputcheck.h"
 #include "core/run/runreport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -55,6 +56,16 @@ void RunTask::probeSource(bool readFrames)
         m_sourceKnown = true;
         emit sourceRead();
     });
+}
+
+bool RunTask::resumeFrom(const Journal &journal)
+{
+    const auto done = journal.constFind(QDir::cleanPath(m_output));
+    if (done != journal.cend() && stillConverted(*done, m_source, m_job.arguments, m_job.copyOnly)) {
+        skipAsConverted(*done);
+        return false;
+    }
+    return removeLeftover();
 }
 
 bool RunTask::removeLeftover()

@@ -64,11 +64,10 @@ public:
     void stop();
     // Marks a job that never started.
     void skip(const QString &reason);
-    // Removes this output's partial file left by an earlier run that ended before it could;
-    // whether there was one.
-    bool removeLeftover();
-    // Marks a job whose output an earlier run converted, as entry says.
-    void skipAsConverted(const JournalEntry &entry);
+    // Before the job starts: marks it already converted when the destination's journal shows
+    // its output still standing, or else removes this output's partial file left by an
+    // earlier run that ended before it could; whether there was one.
+    bool resumeFrom(const Journal &journal);
 
     const ConversionJob &job() const { return m_job; }
     const QString &source() const { return m_source; }
@@ -99,6 +98,8 @@ signals:
     void concluded();
 
 private:
+    bool removeLeftover();
+    void skipAsConverted(const JournalEntry &entry);
     void probeSource(bool readFrames);
     void engineEnded(int exitCode, bool crashed, bool stopped);
     void checkOutput();

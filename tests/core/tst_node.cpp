@@ -1,0 +1,166 @@
+#include "core/base/workingfolder.h"
+#include "core/engines/enginefolder.h"
+#include "core/files/checksums.h"
+#include "core/files/runjournal.h"
+#include "core/media/settingscatalogue.h"
+#include "core/run/conversionrun.h"
+#include "core/run/runfiles.h"
+#include "testsupport.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QtTest>
+#include <algorithm>
+
+namespace {
+// The batch file, run by GNU parallel with two job slots; its exit status (the number of
+// lines that failed).
+int runBatch(const QString &batch)
+{
+    int status = -1;
+    runProgram(QStringLiteral("/bin/sh"), {"-c", "parallel --will-cite -j 2 < \"$0\"", batch}, &status);
+    return status;
+}
+
+// What the checks compare: every stream's codec and picture size, one line each.
+QByteArray streams(const QString &path)
+{
+    return runProgram(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "stream=codec_name,width,height",
+                                                  "-of", "csv=p=0", path});
+}
+
+QMap<QString, QDateTime> modified(const QString &root)
+{
+    QMap<QString, QDateTime> times;
+    for (const QString &file : filesBelow(root))
+        times.insert(file, QFileInfo(root + '/' + file).lastModified());
+    return times;
+}
+
+QStringList outcomeLines(const QString &details)
+{
+    QStringList lines = details.split('\n').filter(QRegularExpression("^(not )?converted: "));
+    lines.sort();
+    return lines;
+}
+} // namespace
+
+class NodeTest final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_media;
+
+    QString clip() const { return m_media.filePath("clip.mov"); }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *program : {"ffmpeg", "ffprobe", "parallel", "xxhsum"}) {
+            if (QStandardPaths::findExecutable(program).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(program)));
+        }
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
+                           "sine=sample_rate=48000", "-t", "0.5", "-pix_fmt", "yuv420p", clip()}));
+    }
+
+    // A mixed batch written by the desktop run, its lines run by GNU parallel into an empty
+    // destination: the same outputs, verified, and the same report; run again, it converts
+    // nothing.
+    void theBatchFileRunsTheWholeRunOnOtherMachines()
+    {
+        Sandbox sandbox;
+        QVERIFY(QFile::link(ORLENNE_CONVERT, sandbox.bin() + '/' + NodeCommand::Name));
+        const QString source = sandbox.path() + "/footage", destination = sandbox.path() + "/out";
+        const QString dv = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+        const QList<QPair<QString, QString>> files{{"a.mov", dv},
+                                                   {"day 2/b.mov", Settings::Rewrap},
+                                                   {"a'b $(touch x) \"c\".mov", dv},
+                                                   {"sound.mov", QString()},
+                                                   {"notes.mov", dv}};
+        QList<ConversionJob> jobs;
+        for (const auto &[name, arguments] : files) {
+            const QString path = source + '/' + name;
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QVERIFY(name == "notes.mov" ? writeFile(path, QByteArray(5000, 'n')) : QFile::copy(clip(), path));
+            jobs.append({path, arguments, QStringLiteral("MOV"), arguments.isEmpty()});
+        }
+        QVERIFY(QDir().mkpath(destination));
+        ConversionRun desktop(jobs, {"file://" + source}, destination, Engine{QStringLiteral("ffmpeg"), true});
+        desktop.setProbe(findProbe(QStringLiteral("ffmpeg")));
+        desktop.setEnginesAtOnce(2);
+        QSignalSpy done(&desktop, &ConversionRun::finished);
+        desktop.start();
+        QVERIFY(done.wait(120000));
+        QCOMPARE(desktop.notConverted(), QStringList(desktop.results().last().output));
+        QCOMPARE(readFile(batchFilePath()).count('\n'), files.size());
+
+        const QString onDesktop = sandbox.path() + "/desktop-out";
+        QVERIFY(QDir().rename(destination, onDesktop) && QDir().mkpath(destination));
+        QCOMPARE(runBatch(batchFilePath()), 1);
+        QCOMPARE(filesBelow(destination).filter(QRegularExpression("^[^.]")),
+                 filesBelow(onDesktop).filter(QRegularExpression("^[^.]")));
+        for (const ConversionRun::Result &result : desktop.results().mid(0, 4)) {
+            QCOMPARE(streams(result.output), streams(onDesktop + result.output.mid(destination.size())));
+            QCOMPARE(QFileInfo(result.output).lastModified(), QFileInfo(result.source).lastModified());
+        }
+        QVERIFY(!QFile::exists(sandbox.path() + "/x") && !QFile::exists(source + "/x"));
+        int status = -1;
+        const QString report = QString::fromUtf8(runProgram(ORLENNE_CONVERT, {"--report", destination}, &status));
+        QCOMPARE(outcomeLines(report), outcomeLines(desktop.reportDetails()));
+        QCOMPARE(status, 1);
+        runProgram("/bin/sh", {"-c", "cd \"$0\" && xxhsum -c " + ChecksumFileName, destination}, &status);
+        QCOMPARE(status, 0);
+
+        const QMap<QString, QDateTime> before = modified(destination);
+        QCOMPARE(runBatch(batchFilePath()), 1);
+        const QMap<QString, QDateTime> after = modified(destination);
+        for (const ConversionRun::Result &result : desktop.results().mid(0, 4)) {
+            const QString name = QDir(destination).relativeFilePath(result.output);
+            QCOMPARE(after.value(name), before.value(name));
+        }
+        QCOMPARE(after.keys(), before.keys());
+    }
+
+    // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
+    void aLineNamesOnlyAnEngineOtherThanTheFfmpegOnPath()
+    {
+        Sandbox sandbox;
+        const QString link = sandbox.engines() + "/ffmpeg", other = sandbox.bin() + "/other";
+        QVERIFY(QFile::link(QStandardPaths::findExecutable("ffmpeg"), link));
+        QVERIFY(writeFile(other, "#!/bin/sh\n") && makeExecutable(other));
+        const QList<QPair<Engine, bool>> cases{{{"ffmpeg", true}, false}, {{link, false}, false}, {{other, false}, true}};
+        for (const auto &[engine, named] : cases) {
+            const QString line = NodeCommand::line(engine, "/d", "/s", "/d/o", "-an", false);
+            QCOMPARE(line.contains("--" + NodeCommand::EngineOption + "=" + shellQuote(engine.program)), named);
+        }
+    }
+
+    // Two nodes finishing copies into one destination at the same moments: every copy keeps
+    // its line.
+    void nodesWritingOneDestinationAtOnceLoseNoLine()
+    {
+        Sandbox sandbox;
+        QVERIFY(QFile::link(ORLENNE_CONVERT, sandbox.bin() + '/' + NodeCommand::Name));
+        const QString destination = sandbox.path() + "/out";
+        QStringList lines;
+        constexpr int Copies = 100;
+        for (int i = 0; i < Copies; ++i) {
+            const QString path = sandbox.path() + QStringLiteral("/cards/%1.wav").arg(i);
+            QVERIFY(touchFile(path, QByteArray::number(i)));
+            lines.append(NodeCommand::line({"ffmpeg", true}, destination, path, destination + QStringLiteral("/cards/%1.wav").arg(i),
+                                           {}, true));
+        }
+        const QString batch = sandbox.path() + "/batch";
+        QVERIFY(writeFile(batch, lines.join('\n').toUtf8() + '\n'));
+        QCOMPARE(runBatch(batch), 0);
+        int status = -1;
+        runProgram("/bin/sh", {"-c", "cd \"$0\" && xxhsum -c " + ChecksumFileName, destination}, &status);
+        QCOMPARE(status, 0);
+        QCOMPARE(readFile(destination + '/' + ChecksumFileName).count('\n'), Copies);
+        QCOMPARE(readJournal(destination).size(), Copies);
+    }
+};
+
+QTEST_GUILESS_MAIN(NodeTest)
+#include "tst_node.moc"
