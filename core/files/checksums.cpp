@@ -1,5 +1,6 @@
 #include "core/files/checksums.h"
 
+#include "core/files/destinationlock.h"
 #include "core/files/filecopy.h"
 
 #include <QFile>
@@ -79,6 +80,13 @@ bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArra
                      QString *error)
 {
     const QString path = folder + QLatin1Char('/') + ChecksumFileName;
+    // Read, changed and replaced whole while no other writer of the destination does the same.
+    const DestinationLock lock(folder);
+    if (!lock.held()) {
+        if (error)
+            *error = lock.error();
+        return false;
+    }
     // Name to line, so a file copied again keeps one line: its newest hash.
     QMap<QByteArray, QByteArray> lines;
     QFile old(path);

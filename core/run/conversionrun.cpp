@@ -19,6 +19,7 @@ ConversionRun::ConversionRun(const QList<ConversionJob> &jobs, const QStringList
 {
     m_tools.engine = engine;
     m_tools.copies = &m_copies;
+    m_tools.journalFolder = destinationDir;
     m_progressTimer.setInterval(StatusIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &ConversionRun::reportProgress);
 }
@@ -47,8 +48,14 @@ void ConversionRun::setEnginesAtOnce(int count)
     m_enginesAtOnce = std::max(1, count);
 }
 
+void ConversionRun::setConvertAgain(bool again)
+{
+    m_convertAgain = again;
+}
+
 void ConversionRun::plan()
 {
+    const Journal journal = m_convertAgain ? Journal() : readJournal(m_destinationDir);
     QStringList sources = m_keepIntact;
     for (const ConversionJob &job : std::as_const(m_jobs))
         sources.append(job.path);
@@ -59,7 +66,15 @@ void ConversionRun::plan()
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
         connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::startNext);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
-        connect(task.get(), &RunTask::concluded, this, [this] {
+        const auto done = journal.constFind(QDir::cleanPath(output));
+        if (done != journal.cend() && stillConverted(*done, task->source(), job.arguments, job.copyOnly))
+            task->skipAsConverted(*done);
+        else if (task->removeLeftover())
+            ++m_leftoversRemoved;
+        connect(task.get(), &RunTask::concluded, this, [this, task = task.get()] {
+            if (!task->journalError().isEmpty())
+                noteFileProblem(DesktopFileNotWrittenText.arg(
+                    QDir(m_destinationDir).filePath(JournalFileName), task->journalError()));
             writeFinishedEntries();
             QMetaObject::invokeMethod(this, &ConversionRun::startNext, Qt::QueuedConnection);
         });
@@ -93,9 +108,14 @@ void ConversionRun::stop()
 
 void ConversionRun::startNext()
 {
-    // Job order: the next engine waits for its source's facts, which are read ahead.
-    while (!m_stopping && m_active < m_enginesAtOnce && m_next < int(m_tasks.size())
-           && m_tasks[std::size_t(m_next)]->ready()) {
+    // Job order: the next engine waits for its source's facts, which are read ahead. Files
+    // already converted are passed over.
+    const int count = int(m_tasks.size());
+    for (;;) {
+        while (m_next < count && m_tasks[std::size_t(m_next)]->phase() == RunTask::Phase::Done)
+            ++m_next;
+        if (m_stopping || m_active >= m_enginesAtOnce || m_next >= count || !m_tasks[std::size_t(m_next)]->ready())
+            break;
         ++m_active;
         m_tasks[std::size_t(m_next++)]->start();
     }
@@ -111,7 +131,7 @@ void ConversionRun::readAhead()
     // As many sources as there are engines, so that a freed slot seldom waits for ffprobe.
     int ahead = 0;
     for (std::size_t i = std::size_t(m_next); i < m_tasks.size() && ahead < m_enginesAtOnce; ++i) {
-        if (m_tasks[i]->job().copyOnly)
+        if (m_tasks[i]->job().copyOnly || m_tasks[i]->phase() == RunTask::Phase::Done)
             continue;
         ++ahead;
         m_tasks[i]->readSource();
@@ -136,7 +156,8 @@ void ConversionRun::writeFinishedEntries()
     // Job order, whatever order the engines finish in.
     while (m_logged < int(m_tasks.size()) && m_tasks[std::size_t(m_logged)]->phase() == RunTask::Phase::Done) {
         RunTask &task = *m_tasks[std::size_t(m_logged++)];
-        if (task.job().copyOnly || task.outcome() == Outcome::NotStarted)
+        if (task.job().copyOnly || task.outcome() == Outcome::NotStarted
+            || task.outcome() == Outcome::AlreadyConverted)
             continue;
         noteFileProblem(jobScriptEntry(task.command()));
         noteFileProblem(appendEngineLog(task.command(), task.takeMessages()));
@@ -148,7 +169,9 @@ void ConversionRun::writeChecksums()
     QList<QPair<QString, QByteArray>> checksums;
     const QDir destination(m_destinationDir);
     for (const auto &task : m_tasks) {
-        if (task->job().copyOnly && task->outcome() == Outcome::Converted)
+        // A copy skipped as already converted keeps its line, written again from the journal.
+        if (task->job().copyOnly && !task->hash().isEmpty()
+            && (task->outcome() == Outcome::Converted || task->outcome() == Outcome::AlreadyConverted))
             checksums.append({destination.relativeFilePath(task->output()), task->hash()});
     }
     QString error;
@@ -197,7 +220,7 @@ QStringList ConversionRun::notConverted() const
 {
     QStringList outputs;
     for (const auto &task : m_tasks) {
-        if (task->outcome() != Outcome::Converted)
+        if (task->outcome() != Outcome::Converted && task->outcome() != Outcome::AlreadyConverted)
             outputs.append(task->output());
     }
     return outputs;
@@ -213,23 +236,35 @@ QString ConversionRun::reportDetails() const
     QList<ReportLine> lines;
     for (const auto &task : m_tasks)
         lines.append({task->output(), task->outcome(), task->reason(), task->details()});
-    return ::reportDetails(lines, !m_tools.probe.isEmpty(), m_fileProblems.join(QLatin1Char('\n')));
+    QStringList remarks = m_fileProblems;
+    if (m_leftoversRemoved > 0)
+        remarks.prepend(LeftoversRemovedText.arg(m_leftoversRemoved));
+    return ::reportDetails(lines, !m_tools.probe.isEmpty(), remarks.join(QLatin1Char('\n')));
 }
 
 void ConversionRun::reportProgress()
 {
     double done = 0;
     int finished = 0;
+    int skipped = 0;
     QStringList running;
     for (const auto &task : m_tasks) {
+        if (task->outcome() == Outcome::AlreadyConverted) {
+            ++skipped;
+            continue;
+        }
         done += task->fraction();
         if (task->phase() == RunTask::Phase::Done)
             ++finished;
         else if (task->phase() != RunTask::Phase::Waiting)
             running.append(QFileInfo(task->source()).fileName());
     }
-    const double fraction = done / double(std::max<std::size_t>(1, m_tasks.size()));
+    // The files skipped count as done on the bar, but took no time: the time left is judged
+    // by the others alone.
+    const int total = int(m_tasks.size());
+    const double fraction = done / double(std::max(1, total - skipped));
     const qint64 elapsed = m_clock.elapsed();
     const qint64 left = fraction > 0.01 ? qint64(elapsed * (1 - fraction) / fraction) : -1;
-    emit progressed(int(100 * fraction), progressLine(finished, int(m_tasks.size()), left, running));
+    const int percent = int(100 * (done + skipped) / double(std::max(1, total)));
+    emit progressed(percent, progressLine(finished + skipped, total, left, running, skipped));
 }

@@ -40,6 +40,8 @@ public:
     // empty: the exit status and the size decide.
     void setProbe(const QString &probe);
     void setEnginesAtOnce(int count);
+    // Converts and copies again what the destination's journal shows as already converted.
+    void setConvertAgain(bool again);
 
     void start();
     // Ends the running engines and copies and starts nothing more.
@@ -80,6 +82,8 @@ private:
     QStringList m_keepIntact;
     QStringList m_fileProblems; // files of the run that could not be written, and why
     int m_enginesAtOnce = 1;
+    bool m_convertAgain = false;
+    int m_leftoversRemoved = 0;
     int m_next = 0;
     int m_active = 0; // engines and copies running: the checks run outside this count
     int m_logged = 0;

@@ -40,6 +40,7 @@ QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString
             break;
         case Outcome::Stopped:
         case Outcome::NotStarted:
+        case Outcome::AlreadyConverted:
             text.append(line.reason + QLatin1String(": ") + line.output);
             break;
         case Outcome::Failed:
@@ -57,9 +58,13 @@ QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString
     return text.join(QLatin1Char('\n'));
 }
 
-QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running)
+QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running,
+                     int alreadyConverted)
 {
-    QString line = QStringLiteral("%1 of %2 files done, %3").arg(finished).arg(total).arg(timeLeftText(leftMs));
+    QString line = QStringLiteral("%1 of %2 files done").arg(finished).arg(total);
+    if (alreadyConverted > 0)
+        line += QStringLiteral(" (%1 %2)").arg(alreadyConverted).arg(AlreadyConvertedText);
+    line += QLatin1String(", ") + timeLeftText(leftMs);
     if (!running.isEmpty())
         line += QLatin1String(" - now: ") + running.join(QLatin1String(", "));
     return line;

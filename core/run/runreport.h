@@ -15,6 +15,9 @@ inline const QString FinishedText = QStringLiteral(
 
 inline const QString StoppedText = QStringLiteral("stopped");
 inline const QString NotStartedText = QStringLiteral("not started");
+inline const QString AlreadyConvertedText = QStringLiteral("already converted");
+// "%1" how many partial files an earlier, interrupted run had left beside the outputs.
+inline const QString LeftoversRemovedText = QStringLiteral("Partial files left by an earlier run, removed: %1");
 
 struct ReportLine
 {
@@ -27,5 +30,7 @@ struct ReportLine
 // (each a line).
 QString reportDetails(const QList<ReportLine> &lines, bool probed, const QString &remark);
 
-// "N of M files done, about ... left - now: a.mov, b.mov"; leftMs negative: not known yet.
-QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running);
+// "N of M files done (K already converted), about ... left - now: a.mov, b.mov"; leftMs
+// negative: not known yet. The files done include those already converted.
+QString progressLine(int finished, int total, qint64 leftMs, const QStringList &running,
+                     int alreadyConverted = 0);

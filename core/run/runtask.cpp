@@ -56,6 +56,22 @@ void RunTask::probeSource(bool readFrames)
     });
 }
 
+bool RunTask::removeLeftover()
+{
+    // Only the partial name with the output's own name in it: the short one holds a process
+    // id and may belong to a run going on now.
+    return QFileInfo(m_partial).fileName().startsWith(QLatin1Char('.') + QFileInfo(m_output).completeBaseName())
+           && QFile::remove(m_partial);
+}
+
+void RunTask::skipAsConverted(const JournalEntry &entry)
+{
+    m_phase = Phase::Done;
+    m_outcome = Outcome::AlreadyConverted;
+    m_reason = AlreadyConvertedText;
+    m_hash = entry.hash;
+}
+
 bool RunTask::ready() const
 {
     return m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceKnown;
@@ -167,6 +183,12 @@ void RunTask::conclude(Outcome outcome, const QString &reason)
     m_phase = Phase::Done;
     m_outcome = outcome;
     m_reason = reason;
+    // A stopped file is neither: the next run takes it up as if it had never started.
+    if (!m_tools.journalFolder.isEmpty() && outcome != Outcome::Stopped) {
+        const JournalEntry entry = journalEntry(m_source, m_job.arguments, m_job.copyOnly, m_output,
+                                                outcome == Outcome::Converted, reason, m_hash);
+        appendJournal(m_tools.journalFolder, entry, &m_journalError);
+    }
     emit concluded();
 }
 

@@ -3,6 +3,7 @@
 // One job of a run from start to end: its source read by ffprobe, then its engine and the
 // check of its output, or its copy.
 
+#include "core/files/runjournal.h"
 #include "core/media/mediaprobe.h"
 #include "core/run/runoutcome.h"
 #include "core/shell/commands.h"
@@ -41,6 +42,8 @@ public:
         Engine engine;
         QString probe;
         QThreadPool *copies = nullptr;
+        // The destination whose journal learns of every file concluded; empty: none.
+        QString journalFolder;
     };
 
     RunTask(const ConversionJob &job, const QString &output, const QString &partial,
@@ -58,6 +61,11 @@ public:
     void stop();
     // Marks a job that never started.
     void skip(const QString &reason);
+    // Removes this output's partial file left by an earlier run that ended before it could;
+    // whether there was one.
+    bool removeLeftover();
+    // Marks a job whose output an earlier run converted, as entry says.
+    void skipAsConverted(const JournalEntry &entry);
 
     const ConversionJob &job() const { return m_job; }
     const QString &source() const { return m_source; }
@@ -66,6 +74,8 @@ public:
     Outcome outcome() const { return m_outcome; }
     const QString &reason() const { return m_reason; }
     const QByteArray &hash() const { return m_hash; }
+    // Why the journal could not learn of this file, when it could not.
+    const QString &journalError() const { return m_journalError; }
     // The engine line as the job script shows it (empty for a copy): as it ran, or as it
     // would have run.
     QString command() const;
@@ -108,4 +118,5 @@ private:
     double m_duration = -1;
     std::unique_ptr<CopyJob> m_copy;
     QByteArray m_hash;
+    QString m_journalError;
 };

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "core/files/destinationlock.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -112,8 +114,11 @@ QStringList filesBelow(const QString &root)
 {
     QStringList files;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(root).relativeFilePath(it.next()));
+    while (it.hasNext()) {
+        const QString file = QDir(root).relativeFilePath(it.next());
+        if (file != JournalFileName)
+            files.append(file);
+    }
     files.sort();
     return files;
 }

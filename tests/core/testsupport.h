@@ -53,7 +53,7 @@ QByteArray runProgram(const QString &program, const QStringList &arguments, int 
 // true when it exits with status 0. For making small test clips.
 bool runFfmpeg(const QStringList &arguments);
 
-// Every file below root, hidden ones too, relative to it and sorted.
+// Every file below root, hidden ones too but the journal, relative to it and sorted.
 QStringList filesBelow(const QString &root);
 // The job script's lines, byte-order marks left out.
 QStringList jobScriptLines(const Sandbox &sandbox);

@@ -1,4 +1,5 @@
 #include "core/files/checksums.h"
+#include "core/jobs/outputpath.h"
 #include "core/media/engineprogress.h"
 #include "core/run/conversionrun.h"
 #include "core/base/workingfolder.h"
@@ -30,6 +31,8 @@ struct Fixture
     QString record = sandbox.path() + QLatin1String("/calls");
     QList<ConversionJob> jobs;
     std::unique_ptr<ConversionRun> run;
+    bool again = false;      // convert again what is already converted
+    QStringList statusLines; // the live line, as the run said it
 
     Fixture()
     {
@@ -57,6 +60,9 @@ struct Fixture
                                               Engine{sandbox.engines() + QLatin1String("/ffmpeg")});
         run->setEnginesAtOnce(engines);
         run->setProbe(probe);
+        run->setConvertAgain(again);
+        QObject::connect(run.get(), &ConversionRun::progressed,
+                         [this](int, const QString &line) { statusLines.append(line); });
         run->start();
         return *run;
     }
@@ -117,6 +123,57 @@ private slots:
         // The earlier output survives byte for byte; nothing half-written is left.
         QCOMPARE(readFile(f.output("a.MOV")), QByteArray("earlier output"));
         QCOMPARE(f.written(), QStringList({"footage/a.MOV", "footage/b.MOV"}));
+    }
+
+    void aRerunConvertsOnlyWhatChangedFailedOrWasCutShort()
+    {
+        Fixture f;
+        f.add(QStringLiteral("a.mov"));
+        f.add(QStringLiteral("b.mov"), "exit 1");
+        f.add(QStringLiteral("c.avi"), {}, {});
+        f.add(QStringLiteral("d.mov"));
+        f.add(QStringLiteral("e.mov"));
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Converted, Outcome::Failed, Outcome::Converted,
+                                               Outcome::Converted, Outcome::Converted}));
+        // Then b is mended, d's output edited and e's source changed; a crash cut the journal's
+        // last line short and left b's partial file behind.
+        QVERIFY(QFile::remove(f.source + "/b.mov.sh"));
+        QVERIFY(writeFile(f.output("d.MOV"), "edited"));
+        QVERIFY(writeFile(f.source + "/e.mov", "changed"));
+        QFile journal(f.destination + '/' + JournalFileName);
+        QVERIFY(journal.open(QIODevice::Append) && journal.write("{\"output\":\"footage/a") > 0);
+        journal.close();
+        const QString leftover = partialPath(f.output("b.MOV"), 1);
+        QVERIFY(writeFile(leftover, "half"));
+        QFile::remove(f.record);
+        const QByteArray copyLine = fileHash(f.source + "/c.avi") + "  footage/c.avi\n";
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::AlreadyConverted, Outcome::Converted,
+                                               Outcome::AlreadyConverted, Outcome::Converted,
+                                               Outcome::Converted}));
+        QCOMPARE(recordedCalls(f.record).size(), 3);
+        QCOMPARE(f.run->report(), reportText({}));
+        const QString details = f.run->reportDetails();
+        QVERIFY2(details.contains(AlreadyConvertedText + ": " + f.output("a.MOV") + '\n')
+                     && details.contains(LeftoversRemovedText.arg(1)),
+                 qPrintable(details));
+        QVERIFY(f.statusLines.contains(progressLine(2, 5, -1, {}, 2)));
+        QVERIFY(!QFileInfo::exists(leftover));
+        QVERIFY(readFile(f.destination + '/' + ChecksumFileName).contains(copyLine));
+        // A third run has nothing to do, unless told to convert everything again.
+        QFile::remove(f.record);
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>(5, Outcome::AlreadyConverted));
+        QVERIFY(!QFileInfo::exists(f.record));
+        f.again = true;
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>(5, Outcome::Converted));
+        QCOMPARE(recordedCalls(f.record).size(), 4);
     }
 
     void jobScriptAndReportKeepJobOrderWhateverFinishesFirst()

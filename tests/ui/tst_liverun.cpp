@@ -2,13 +2,14 @@
 // job, and stopping on request.
 
 #include "ui/mainwindow/mainwindow.h"
-#include "core/base/enginesatonce.h"
+#include "core/base/runchoices.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
 #include "uisupport.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -127,12 +128,33 @@ private slots:
         QCOMPARE(f.answers.texts.size(), 1); // the question only: no report box for a closed form
     }
 
-    void enginesAtOnceIsKeptBetweenForms()
+    void aSecondRunSkipsWhatIsConvertedUnlessToldAndTheChoicesAreKept()
     {
         Fixture f({});
+        QCheckBox *again = f.child<QCheckBox>("checkBoxConvertAgain");
+        QVERIFY(!again->isChecked());
+        const QString calls = f.sandbox.path() + "/calls";
+        const QString out = f.sandbox.path() + "/out/footage/";
+        for (int run : {1, 2}) {
+            f.run();
+            QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), run, 10000);
+        }
+        QCOMPARE(recordedCalls(calls).size(), 2);
+        QCOMPARE(f.answers.texts.last(), reportText({}));
+        QCOMPARE(f.answers.detailed.last(), AlreadyConvertedText + ": " + out + "clip0.MOV\n" + AlreadyConvertedText
+                                                + ": " + out + "clip1.MOV");
+        // A run with nothing left to do ran to its end: it was not stopped.
+        QCOMPARE(f.child<QLabel>("label_4")->text(), FinishedText);
+        QCOMPARE(f.child<QProgressBar>("progressBar")->value(), 100);
+
+        again->setChecked(true);
         f.child<QSpinBox>("spinBoxEngines")->setValue(2);
-        QCOMPARE(savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));
+        f.run();
+        QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 3, 10000);
+        QCOMPARE(recordedCalls(calls).size(), 4);
         eksForm other;
+        QVERIFY(other.findChild<QCheckBox *>("checkBoxConvertAgain")->isChecked());
+        QCOMPARE(savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));
         QCOMPARE(other.findChild<QSpinBox *>("spinBoxEngines")->value(), savedEnginesAtOnce());
     }
 };

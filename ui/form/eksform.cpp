@@ -1,7 +1,7 @@
 #include "ui/form/eksform.h"
 
 #include "ui/common/modal.h"
-#include "core/base/enginesatonce.h"
+#include "core/base/runchoices.h"
 #include "core/base/pathhelpers.h"
 #include "core/shell/commands.h"
 #include "core/run/conversionrun.h"
@@ -122,6 +122,8 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     ui->spinBoxEngines->setRange(1, std::max(1, QThread::idealThreadCount()));
     ui->spinBoxEngines->setValue(savedEnginesAtOnce());
     connect(ui->spinBoxEngines, &QSpinBox::valueChanged, this, &saveEnginesAtOnce);
+    ui->checkBoxConvertAgain->setChecked(savedConvertAgain());
+    connect(ui->checkBoxConvertAgain, &QCheckBox::toggled, this, &saveConvertAgain);
     connect(ui->pushButtonStop, &QPushButton::clicked, this, [this] {
         if (m_run)
             m_run->stop();
@@ -547,7 +549,7 @@ void eksForm::setRunning(bool running)
 {
     const QList<QWidget *> changeTheJob{ui->pushButton,   ui->pushButton_2, ui->pushButton_3,
                                         ui->pushButton_4, ui->pushButton_5, ui->pushButton_7,
-                                        ui->spinBoxEngines};
+                                        ui->spinBoxEngines, ui->checkBoxConvertAgain};
     for (QWidget *widget : changeTheJob)
         widget->setEnabled(!running);
     ui->pushButtonStop->setVisible(running);
@@ -571,6 +573,7 @@ void eksForm::on_pushButton_4_clicked()
     m_run->keepIntact(sources);
     m_run->setProbe(findProbe(engine.program));
     m_run->setEnginesAtOnce(ui->spinBoxEngines->value());
+    m_run->setConvertAgain(ui->checkBoxConvertAgain->isChecked());
     connect(m_run, &ConversionRun::progressed, this, [this](int percent, const QString &status) {
         ui->progressBar->setValue(percent);
         ui->label_4->setText(status);
@@ -593,7 +596,7 @@ void eksForm::runFinished()
     const QList<ConversionRun::Result> results = run->results();
     qsizetype ended = 0;
     for (const ConversionRun::Result &result : results)
-        ended += result.outcome == Outcome::Converted || result.outcome == Outcome::Failed;
+        ended += result.outcome != Outcome::NotStarted && result.outcome != Outcome::Stopped;
     const bool stopped = ended < results.size();
     // After a stop the bar shows how much of the batch was done.
     ui->progressBar->setValue(stopped ? int(100 * ended / results.size()) : 100);

@@ -1,4 +1,4 @@
-#include "core/base/enginesatonce.h"
+#include "core/base/runchoices.h"
 
 #include <QSettings>
 #include <QThread>
@@ -6,6 +6,7 @@
 
 namespace {
 const QString EnginesAtOnceKey = QStringLiteral("run/enginesAtOnce");
+const QString ConvertAgainKey = QStringLiteral("run/convertAgain");
 
 QSettings settings()
 {
@@ -23,4 +24,14 @@ int savedEnginesAtOnce()
 void saveEnginesAtOnce(int count)
 {
     settings().setValue(EnginesAtOnceKey, count);
+}
+
+bool savedConvertAgain()
+{
+    return settings().value(ConvertAgainKey, false).toBool();
+}
+
+void saveConvertAgain(bool again)
+{
+    settings().setValue(ConvertAgainKey, again);
 }
