@@ -8,13 +8,14 @@
 #
 #   bash bench/run.sh            environment: ORLENNE_BENCH_RUNS (default 7),
 #                                ORLENNE_BENCH_DATA (default /tmp/orlenne-bench-PID),
+#                                ORLENNE_BENCH_BUILD (default build-bench),
 #                                ORLENNE_BENCH_ONLY (some of: analyze copy run mixed parallel
 #                                dnxhd verify resume rerun forms; default all; faults go with
 #                                dnxhd), ORLENNE_BENCH_KILLS (default 20), ORLENNE_BENCH_SEED
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-build="$top/build-bench"
+build=${ORLENNE_BENCH_BUILD:-$top/build-bench}
 runs=${ORLENNE_BENCH_RUNS:-7}
 # No dot in the path: ANALYZE takes an entry holding a dot for a file.
 data=${ORLENNE_BENCH_DATA:-/tmp/orlenne-bench-$$}
@@ -406,7 +407,7 @@ engines_left() { pgrep -c -f -- "$1/" || true; }
 # outputs on the engines' and probes' command lines and those on the disk.
 running_at() {
     { pgrep -a -f -- "$1/" || true; find "$1/out" -name '.*.partial*' 2>/dev/null || true; } |
-        grep -o '\.[^/ '"'"']*\.partial[^/ '"'"']*' | sort -u | wc -l
+        { grep -o '\.[^/ '"'"']*\.partial[^/ '"'"']*' || true; } | sort -u | wc -l
 }
 # stopped PID: whether the process is stopped (not running, not ended).
 stopped() { [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = T ]; }
