@@ -540,4 +540,4 @@ echo "| Benchmark | Program | Baseline | Ratio (wall) | Ratio (CPU) | Goal | Res
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
-printf -- '- %s\n' "${info[@]}"
+[ -z "${info[*]:-}" ] || printf -- '- %s\n' "${info[@]}"
