@@ -400,8 +400,8 @@ rm -rf "$data/verify"
 fi
 
 # --- a batch killed and run again ------------------------------------------------------------
-# engines_left DIR: the processes whose command line names the working folder DIR (engines,
-# probes, shells), the benchmark itself and this script excepted.
+# engines_left DIR: the processes whose command line names the working folder DIR: a killed
+# run's engines, probes and their shells (this script's command line does not name it).
 engines_left() { pgrep -c -f -- "$1/" || true; }
 # running_at DIR: the files a run was busy with, the run itself stopped: the hidden partial
 # outputs on the engines' and probes' command lines and those on the disk.
