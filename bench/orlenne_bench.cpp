@@ -331,8 +331,15 @@ int run(const QString &source, const QString &destination, const QString &settin
 
     const bool success = conversion.notConverted().isEmpty();
     const QByteArray stall = watchStalls ? QByteArray::number(double(stallNs) / 1e6 - 5, 'f', 1) : "-";
-    std::printf("files=%lld success=%d %s stall_ms=%s maxrss_kb=%ld\n", (long long)jobs.size(),
-                success ? 1 : 0, times.constData(), stall.constData(), maxRssKb());
+    int converted = 0;
+    int already = 0;
+    for (const ConversionRun::Result &result : conversion.results()) {
+        converted += result.outcome == Outcome::Converted ? 1 : 0;
+        already += result.outcome == Outcome::AlreadyConverted ? 1 : 0;
+    }
+    std::printf("files=%lld success=%d converted=%d already=%d %s stall_ms=%s maxrss_kb=%ld\n",
+                (long long)jobs.size(), success ? 1 : 0, converted, already, times.constData(),
+                stall.constData(), maxRssKb());
     return success ? 0 : 1;
 }
 

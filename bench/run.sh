@@ -8,12 +8,14 @@
 #
 #   bash bench/run.sh            environment: ORLENNE_BENCH_RUNS (default 7),
 #                                ORLENNE_BENCH_DATA (default /tmp/orlenne-bench-PID),
+#                                ORLENNE_BENCH_BUILD (default build-bench),
 #                                ORLENNE_BENCH_ONLY (some of: analyze copy run mixed parallel
-#                                dnxhd verify; default all; faults go with dnxhd)
+#                                dnxhd verify resume rerun forms; default all; faults go with
+#                                dnxhd), ORLENNE_BENCH_KILLS (default 20), ORLENNE_BENCH_SEED
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-build="$top/build-bench"
+build=${ORLENNE_BENCH_BUILD:-$top/build-bench}
 runs=${ORLENNE_BENCH_RUNS:-7}
 # No dot in the path: ANALYZE takes an entry holding a dot for a file.
 data=${ORLENNE_BENCH_DATA:-/tmp/orlenne-bench-$$}
@@ -358,16 +360,29 @@ rm -rf "$data/faults"
 fi
 
 if want verify; then
-step "copy plus verification of 2 GiB against cp, $runs runs, source in the page cache"
+step "copy plus verification of 2 GiB against cp and against the same steps by hand, $runs runs each, source in the page cache"
 make_workdir "$data/verify" stand-in
 dd if=/dev/urandom of="$data/verify/footage/card.mxf" bs=1M count=2048 status=none || fail "source file"
+src="$data/verify/footage/card.mxf"
+dst="$data/verify/copy.mxf"
+# The steps by hand, one after the other: the copy, the flush, the copy's pages dropped (dd's
+# nocache on the whole file, after its own fdatasync), then both files hashed with XXH128.
+by_hand="cp '$src' '$dst' && sync && dd of='$dst' oflag=nocache conv=notrunc,fdatasync count=0 status=none && xxhsum -H2 '$src' '$dst'"
+# warm_start: no copy left, nothing dirty, the source in the page cache, for every side.
+warm_start() {
+    rm -rf "$dst" "$data/verify/out/footage"
+    sync
+    cat "$src" >/dev/null
+}
 for ((i = 0; i < runs; i++)); do
-    rm -rf "$data/verify/copy.mxf" "$data/verify/out/footage"
-    sync
-    cat "$data/verify/footage/card.mxf" >/dev/null
-    record "$data/cp" "$("$bench" time /dev/null cp "$data/verify/footage/card.mxf" "$data/verify/copy.mxf")"
-    rm -f "$data/verify/copy.mxf"
-    sync
+    warm_start
+    record "$data/cp" "$("$bench" time /dev/null cp "$src" "$dst")"
+    warm_start
+    line=$("$bench" time "$data/verify/hashes" sh -c "$by_hand")
+    [ "$(field status "$line")" = 0 ] && [ "$(awk '{print $1}' "$data/verify/hashes" | uniq | wc -l)" = 1 ] ||
+        fail "the steps by hand did not verify the copy: $line"
+    record "$data/by_hand" "$line"
+    warm_start
     run_once verify verified copy 1 none
 done
 ours=$(col "$data/verified" 1)
@@ -375,8 +390,120 @@ cp_ms=$(col "$data/cp" 1)
 ratio=$(calc "$(paired "$data/verified" "$data/cp")")
 row "Copy-only of 2 GiB, read back and compared by xxHash, vs \`cp SRC DST\`" "$ours ms" "$cp_ms ms" \
     "$ratio" "$(cpu "$data/verified" "$data/cp")" "≤ 2.1" "$(verdict "$ratio <= 2.1")"
+ratio=$(calc "$(paired "$data/verified" "$data/by_hand")")
+row "Copy-only of 2 GiB, flushed, read back from the disk and compared by xxHash (XXH128), vs the same steps by hand: \`cp\`, \`sync\`, the copy's pages dropped (\`dd oflag=nocache conv=notrunc,fdatasync count=0\`), \`xxhsum -H2 SRC DST\`" \
+    "$ours ms" "$(col "$data/by_hand" 1) ms" "$ratio" "$(cpu "$data/verified" "$data/by_hand")" "≤ 1.1" \
+    "$(verdict "$ratio <= 1.1")"
+info+=("Verified copy against the steps by hand: the ratios spread over $(spread "$data/verified" "$data/by_hand")")
 rm -rf "$data/verify"
 
+fi
+
+# --- a batch killed and run again ------------------------------------------------------------
+# engines_left DIR: the processes whose command line names the working folder DIR: a killed
+# run's engines, probes and their shells (this script's command line does not name it).
+engines_left() { pgrep -c -f -- "$1/" || true; }
+# running_at DIR: the files a run was busy with, the run itself stopped: the hidden partial
+# outputs on the engines' and probes' command lines and those on the disk.
+running_at() {
+    { pgrep -a -f -- "$1/" || true; find "$1/out" -name '.*.partial*' 2>/dev/null || true; } |
+        { grep -o '\.[^/ '"'"']*\.partial[^/ '"'"']*' || true; } | sort -u | wc -l
+}
+# stopped PID: whether the process is stopped (not running, not ended).
+stopped() { [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = T ]; }
+if want resume; then
+kills=${ORLENNE_BENCH_KILLS:-20}
+dir="$data/resume"
+make_workdir "$dir" real
+clip "$dir/footage/clip01.mov" 1
+for ((i = 2; i <= 40; i++)); do cp "$dir/footage/clip01.mov" "$dir/footage/clip$(printf %02d $i).mov"; done
+# The moments are drawn over the length of one whole run of the process, start-up included.
+rm -rf "$dir/out"
+mkdir "$dir/out"
+t0=$(date +%s%N)
+line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" mixed 2 probe)
+span_ms=$((($(date +%s%N) - t0) / 1000000))
+[ "$(field success "$line")" = 1 ] || fail "resume: the whole run did not succeed: $line"
+seed=${ORLENNE_BENCH_SEED:-$$}
+RANDOM=$seed
+step "40 files (WAV, DV PAL, DNxHD in turn) at 2 engines, killed with SIGKILL at $kills moments drawn over $span_ms ms (seed $seed), each time run again to its end"
+landed=0
+attempts=0
+while ((landed < kills && attempts < 3 * kills)); do
+    attempts=$((attempts + 1))
+    rm -rf "$dir/out"
+    mkdir "$dir/out"
+    at_ms=$(((RANDOM * 32768 + RANDOM) % span_ms))
+    (cd "$dir" && HOME="$dir/home" PATH="$dir/bin:$PATH" exec "$bench" run "$dir/footage" "$dir/out" \
+        mixed 2 probe >/dev/null 2>&1 </dev/null) &
+    pid=$!
+    sleep "$(calc "$at_ms / 1000" 3)"
+    # Stopped first, so that nothing starts or finishes between the count and the kill.
+    kill -STOP "$pid" 2>/dev/null || true
+    for ((n = 0; n < 50; n++)); do stopped "$pid" && break; sleep 0.01; done
+    if ! stopped "$pid"; then
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        continue # the run ended before this moment: drawn again
+    fi
+    running=$(running_at "$dir")
+    finished=$(find "$dir/out" -type f -name 'clip*' 2>/dev/null | wc -l)
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    sleep 1
+    left=$(engines_left "$dir")
+    line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" mixed 2 probe) || true
+    partials=$(find "$dir/out" -name '.*.partial*' | wc -l)
+    outputs=$(find "$dir/out/footage" -type f -name 'clip*' | wc -l)
+    unreadable=0
+    while IFS= read -r output; do
+        ffprobe -v error -show_entries format=duration -of csv=p=0 "$output" </dev/null >/dev/null 2>&1 ||
+            unreadable=$((unreadable + 1))
+    done < <(find "$dir/out/footage" -type f -name 'clip*')
+    duplicates=$(find "$dir/out/footage" -type f -name 'clip*_[0-9]*' | wc -l)
+    converted=$(field converted "$line")
+    # Of the files the re-run converted, those not started at the kill were converted for the
+    # first time; the others again.
+    again=$((${converted:-40} - (40 - finished - running)))
+    echo "$at_ms $running $finished $left $partials $outputs $unreadable $duplicates ${converted:--} $(field already "$line") $(field success "$line") $again" >>"$data/resume.kills"
+    landed=$((landed + 1))
+done
+((landed == kills)) || fail "resume: only $landed of $kills kills landed in a run"
+# sum COLUMN: the column's total over the kills.
+sum() { awk -v c="$1" '{s += $c} END {print s + 0}' "$data/resume.kills"; }
+over=$(awk '$9 == "-" || $12 > $2' "$data/resume.kills" | wc -l)
+failed=$(awk '$11 != 1' "$data/resume.kills" | wc -l)
+row "40-file mixed batch at 2 engines killed with SIGKILL at $kills random moments: processes of the run left 1 s after the kill (total)" \
+    "$(sum 4)" "–" "–" "–" "0" "$(verdict "$(sum 4) == 0")"
+row "… and run again to its end each time: partial files left / outputs not read by ffprobe / runs reporting a failure / duplicate names (totals over $kills re-runs of 40 outputs)" \
+    "$(sum 5) / $(sum 7) / $failed / $(sum 8)" "–" "–" "–" "0 / 0 / 0 / 0" \
+    "$(verdict "$(sum 5) + $(sum 7) + $failed + $(sum 8) == 0 && $(sum 6) == 40 * $kills")"
+row "… files converted again by the re-runs vs files running at the kills (totals; re-runs converting more than were running)" \
+    "$(sum 12)" "$(sum 2)" "–" "–" "≤ running, every re-run" "$(verdict "$over == 0") ($over)"
+info+=("Kills (moment ms, running, finished, processes left, partials, outputs, unreadable, duplicates, converted, already converted, success, converted again): $(awk '{printf "%s[%s]", (NR > 1 ? "; " : ""), $0}' "$data/resume.kills")")
+rm -rf "$dir"
+fi
+
+if want rerun; then
+files=2000
+dir="$data/rerun"
+step "a finished batch of $files stand-in conversions run again (every file already converted), $runs runs against find -type f"
+make_workdir "$dir" stand-in
+for ((i = 1; i <= files; i++)); do printf 'source\n' >"$dir/footage/clip$i.mov"; done
+line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "1080p/25 120" 1 none)
+[ "$(field success "$line")" = 1 ] || fail "rerun: the first run did not succeed: $line"
+for ((i = 0; i < runs; i++)); do
+    record "$data/rerun.find" "$("$bench" time /dev/null find "$dir/out" -type f)"
+    line=$(in_workdir "$dir" "$bench" run "$dir/footage" "$dir/out" "1080p/25 120" 1 none)
+    [ "$(field success "$line")" = 1 ] && [ "$(field already "$line")" = $files ] ||
+        fail "rerun: not every file was already converted: $line"
+    record "$data/rerun.ours" "$line"
+done
+ratio=$(calc "$(paired "$data/rerun.ours" "$data/rerun.find")")
+row "A finished batch of $files stand-in conversions run again, probe off, every file skipped as already converted, vs \`find DESTINATION -type f\`" \
+    "$(col "$data/rerun.ours" 1) ms" "$(col "$data/rerun.find" 1) ms" "$ratio" \
+    "$(cpu "$data/rerun.ours" "$data/rerun.find")" "≤ 1.5" "$(verdict "$ratio <= 1.5")"
+rm -rf "$dir"
 fi
 
 if want forms; then
@@ -413,4 +540,4 @@ echo "| Benchmark | Program | Baseline | Ratio (wall) | Ratio (CPU) | Goal | Res
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
-printf -- '- %s\n' "${info[@]}"
+[ -z "${info[*]:-}" ] || printf -- '- %s\n' "${info[@]}"
