@@ -61,7 +61,7 @@ by_run() {
 by_hand() { "$bench" time /dev/null sh -c "$hand" 2>/dev/null </dev/null; }
 first=$(by_run)
 [ "$(field success "$first")" = 1 ] || { echo "the run failed: $first" >&2; exit 1; }
-hand=$(head -n1 "$work/home/Desktop/batch_file.txt")
+hand=$(sed -n 's/^\$ //p' "$work/home/Desktop/log_file_engines.txt" | head -n1)
 four=$(command_of "Avid DNxHD Codec" "1080p/25 120" "$data/a001.mov" "$data/four.MOV")
 one=$(sed 's/ -map 0:2 -map 0:3 -map 0:4//' <<<"$four")
 [ "$one" != "$four" ] || { echo "no maps to take away: $four" >&2; exit 1; }
