@@ -3,35 +3,36 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-// One spelling per file: the canonical folder (when it exists) and the file name.
-QString fileKey(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    if (folder.isEmpty())
-        return QDir::cleanPath(info.absoluteFilePath());
-    return QDir::cleanPath(folder + QLatin1Char('/') + info.fileName());
-}
-} // namespace
-
 OutputNames::OutputNames(const QStringList &sources)
 {
     for (const QString &source : sources)
         m_taken.insert(fileKey(source));
 }
 
-bool OutputNames::isTaken(const QString &path) const
+QString OutputNames::fileKey(const QString &path)
 {
-    return m_taken.contains(fileKey(path));
+    const QFileInfo info(path);
+    const QString absoluteFolder = info.absolutePath();
+    auto known = m_canonicalFolders.constFind(absoluteFolder);
+    if (known == m_canonicalFolders.cend()) {
+        const QString folder = QFileInfo(absoluteFolder).canonicalFilePath();
+        // A folder that does not exist yet is asked again next time.
+        if (folder.isEmpty())
+            return QDir::cleanPath(info.absoluteFilePath());
+        known = m_canonicalFolders.insert(absoluteFolder, folder);
+    }
+    return QDir::cleanPath(*known + QLatin1Char('/') + info.fileName());
 }
 
 QString OutputNames::claim(const QString &candidate)
 {
     QString name = candidate;
-    for (int n = 2; isTaken(name); ++n)
+    QString key = fileKey(name);
+    for (int n = 2; m_taken.contains(key); ++n) {
         name = numberedName(candidate, n);
-    m_taken.insert(fileKey(name));
+        key = fileKey(name);
+    }
+    m_taken.insert(key);
     return name;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -13,7 +14,10 @@ public:
     QString claim(const QString &candidate);
 
 private:
-    bool isTaken(const QString &path) const;
+    // One spelling per file: the canonical folder (when it exists) and the file name.
+    QString fileKey(const QString &path);
+    // A batch holds many files of few folders: each folder is resolved once.
+    QHash<QString, QString> m_canonicalFolders;
     QSet<QString> m_taken;
 };
 
