@@ -237,11 +237,12 @@ void ConversionRun::finish()
     m_finished = true;
     m_progressTimer.stop();
     QStringList commands;
+    const Engine batchEngine = NodeCommand::batchEngine(m_tools.engine);
     for (const auto &task : m_tasks) {
         if (task->phase() == RunTask::Phase::Waiting)
             task->skip(NotStartedText);
         // Every file, whatever became of it here: elsewhere it converts, or is found done.
-        commands.append(NodeCommand::line(m_tools.engine, m_destinationDir, task->source(), task->output(),
+        commands.append(NodeCommand::line(batchEngine, m_destinationDir, task->source(), task->output(),
                                           task->job().arguments, task->job().copyOnly));
     }
     writeFinishedEntries();

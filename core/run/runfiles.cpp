@@ -58,19 +58,17 @@ QString writeBatchFile(const QStringList &commands)
     return error;
 }
 
-namespace {
-// Whether the engine is the ffmpeg every machine finds on its search path: by that name, or
-// through a link to that very program (the bundle's, as the set-up lays it out).
-bool isSearchPathEngine(const Engine &engine)
+Engine NodeCommand::batchEngine(const Engine &engine)
 {
     const QString name = QStringLiteral("ffmpeg");
     if (engine.onSearchPath)
-        return engine.program.trimmed() == name;
+        return engine.program.trimmed() == name ? Engine{name, true} : engine;
     const QString onPath = QStandardPaths::findExecutable(name);
     const QString target = QFileInfo(engine.program).canonicalFilePath();
-    return !onPath.isEmpty() && !target.isEmpty() && QFileInfo(onPath).canonicalFilePath() == target;
+    if (!onPath.isEmpty() && !target.isEmpty() && QFileInfo(onPath).canonicalFilePath() == target)
+        return {name, true};
+    return engine;
 }
-} // namespace
 
 QString NodeCommand::line(const Engine &engine, const QString &destination, const QString &source,
                           const QString &output, const QString &arguments, bool copyOnly)
@@ -79,7 +77,7 @@ QString NodeCommand::line(const Engine &engine, const QString &destination, cons
         return QLatin1String(" --") + name + QLatin1Char('=') + shellQuote(value);
     };
     QString line = Name + option(Destination, destination);
-    if (!isSearchPathEngine(engine))
+    if (!engine.onSearchPath || engine.program.trimmed() != QLatin1String("ffmpeg"))
         line += option(EngineOption, engine.program.trimmed());
     line += copyOnly ? QLatin1String(" --") + Copy : option(Arguments, arguments);
     // "--": a path that starts with a dash is still a path.

@@ -131,7 +131,7 @@ private slots:
         QVERIFY(writeFile(other, "#!/bin/sh\n") && makeExecutable(other));
         const QList<QPair<Engine, bool>> cases{{{"ffmpeg", true}, false}, {{link, false}, false}, {{other, false}, true}};
         for (const auto &[engine, named] : cases) {
-            const QString line = NodeCommand::line(engine, "/d", "/s", "/d/o", "-an", false);
+            const QString line = NodeCommand::line(NodeCommand::batchEngine(engine), "/d", "/s", "/d/o", "-an", false);
             QCOMPARE(line.contains("--" + NodeCommand::EngineOption + "=" + shellQuote(engine.program)), named);
         }
     }
