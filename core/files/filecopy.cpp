@@ -54,23 +54,6 @@ QString destinationMessage(int error)
     }
 }
 
-// A disk that fills up takes part of a write and refuses the next one with its reason.
-bool writeAll(int to, const char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(to, data, std::size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
 
 // Lets the kernel move the bytes from file to file (no trip through our buffer), as cat
 // does. Where it cannot (another file system, a device such as /dev/full) nothing has been
@@ -226,4 +209,21 @@ bool copyFileTimes(const QString &from, const QString &to)
 bool SRCopyFile2(QString oldFilePath, QString newFilePath)
 {
     return copyFile(oldFilePath, newFilePath, false);
+}
+
+bool writeAll(int to, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(to, data, std::size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
 }

@@ -23,6 +23,11 @@ inline const QString SourceLostText = QStringLiteral("the source went away durin
 inline const QString DestinationMissingText = QStringLiteral("the destination folder is missing");
 inline const QString DestinationReadOnlyText = QStringLiteral("the destination cannot be written");
 
+// Writes all of data to the descriptor, going on after a partial write or an interruption.
+// false with errno set when it could not: a disk that fills up takes part of a write and
+// refuses the next one with its reason.
+bool writeAll(int to, const char *data, qint64 size);
+
 // The system's own words for an errno value.
 QString systemMessage(int error);
 

@@ -45,19 +45,6 @@ QByteArray entryLine(const QString &destinationDir, const JournalEntry &entry)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += n;
-    }
-    return true;
-}
 } // namespace
 
 FileState fileState(const QString &path)
@@ -121,7 +108,7 @@ bool appendJournal(const QString &destinationDir, const JournalEntry &entry, QSt
     if (::fstat(fd, &info) == 0 && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1
         && last != '\n')
         line.prepend('\n');
-    if (!writeAll(fd, line) || ::fdatasync(fd) != 0) {
+    if (!writeAll(fd, line.constData(), line.size()) || ::fdatasync(fd) != 0) {
         *error = systemMessage(errno);
         return false;
     }
