@@ -69,12 +69,18 @@ Journal readJournal(const QString &destinationDir)
     QFile file(destinationDir + QLatin1Char('/') + JournalFileName);
     if (!file.open(QIODevice::ReadOnly))
         return journal;
-    const QByteArray text = file.readAll();
-    const QDir destination(destinationDir);
+    // Mapped rather than read: a night's journal is read once, line by line. A journal is
+    // only ever appended to, so the mapped part stays as it is.
+    const qint64 size = file.size();
+    const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    const QByteArray text = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), size)
+                                   : file.readAll();
+    const QString folder = destinationDir + QLatin1Char('/');
     qsizetype start = 0;
     // Only whole lines: the last one may have been cut short by a crash.
     for (qsizetype end = text.indexOf('\n'); end >= 0; start = end + 1, end = text.indexOf('\n', start)) {
-        const QJsonObject object = QJsonDocument::fromJson(text.mid(start, end - start)).object();
+        const QJsonObject object =
+                QJsonDocument::fromJson(QByteArray::fromRawData(text.constData() + start, end - start)).object();
         const QString output = object.value(QStringLiteral("output")).toString();
         if (output.isEmpty())
             continue; // a torn or foreign line
@@ -83,7 +89,7 @@ Journal readJournal(const QString &destinationDir)
         entry.sourceState = stateFrom(object.value(QStringLiteral("sourceState")));
         entry.arguments = object.value(QStringLiteral("arguments")).toString();
         entry.copy = object.value(QStringLiteral("copy")).toBool();
-        entry.output = QDir::cleanPath(destination.absoluteFilePath(output));
+        entry.output = QDir::cleanPath(QDir::isAbsolutePath(output) ? output : folder + output);
         entry.outputState = stateFrom(object.value(QStringLiteral("outputState")));
         entry.verified = object.value(QStringLiteral("verified")).toBool();
         entry.reason = object.value(QStringLiteral("reason")).toString();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -47,34 +48,35 @@ QString normalisedSourceDir(const QString &entry)
     return takeoutduplicatehash(QLatin1Char('/') + path + QLatin1Char('/'));
 }
 
-QString makeOutputPath(const QStringList &sourceDirs, const QString &destinationDir,
-                       const QString &sourcePath, const QString &extension)
-{
-    const QFileInfo source(collapseSlashes(sourcePath));
-    const QString base = baseWithDot(source.fileName());
-
+OutputPaths::OutputPaths(const QStringList &sourceDirs, const QString &destinationDir)
     // The destination is a folder the user chose on this disk: its name is taken as it is
     // ("|", "*" and backslashes are letters of it), or the outputs would land beside it.
-    const QString destination = collapseSlashes(destinationDir + QLatin1Char('/'));
+    : m_destination(collapseSlashes(destinationDir + QLatin1Char('/')))
+{
+    for (const QString &text : sourceDirs)
+        m_sourceEntries.append(normalisedSourceDir(text));
+}
 
+QString OutputPaths::outputPath(const QString &sourcePath, const QString &extension)
+{
+    const QFileInfo source(collapseSlashes(sourcePath));
+    const QString sourceFolder = source.absolutePath();
+    auto folder = m_folders.constFind(sourceFolder);
+    if (folder == m_folders.cend())
+        folder = m_folders.insert(sourceFolder, outputFolder(sourceFolder));
+    return *folder + cleanNames(baseWithDot(source.fileName()) + extension);
+}
+
+QString OutputPaths::outputFolder(const QString &sourceFolder) const
+{
     // Empty for a folder that does not exist, which then matches no source entry.
-    const QString canonical = QDir(source.absolutePath()).canonicalPath();
-    const QString folder =
-            takeoutduplicatehash(QLatin1Char('/') + canonical + QLatin1Char('/'));
-
-    QString matched;
-    for (const QString &text : sourceDirs) {
-        const QString entry = normalisedSourceDir(text);
-        if (folder.contains(entry)) {
-            matched = entry;
-            break;
-        }
-    }
-
-    const QString name = cleanNames(base + extension);
-    if (matched.isEmpty())
-        return destination + name;
-    QString parent = oddeliimeodpat2(matched);
+    const QString canonical = QDir(sourceFolder).canonicalPath();
+    const QString folder = takeoutduplicatehash(QLatin1Char('/') + canonical + QLatin1Char('/'));
+    const auto matched = std::find_if(m_sourceEntries.cbegin(), m_sourceEntries.cend(),
+                                      [&folder](const QString &entry) { return folder.contains(entry); });
+    if (matched == m_sourceEntries.cend())
+        return m_destination;
+    QString parent = oddeliimeodpat2(*matched);
     if (endsWithSeparator(parent))
         parent.chop(1);
     parent = oddeliimeodpat2(parent);
@@ -83,15 +85,20 @@ QString makeOutputPath(const QStringList &sourceDirs, const QString &destination
     // "../", so such a file goes directly into the destination.
     const QString literal = collapseSlashes(QLatin1Char('/') + canonical + QLatin1Char('/'));
     if (!literal.startsWith(parent))
-        return destination + name;
+        return m_destination;
     const QString relative = literal.mid(parent.size());
 
-    // The folder is cleaned like the result, so that the output lands in a folder that exists
+    // The folder is cleaned like the names, so that the output lands in a folder that exists
     // even when the source path holds "|" or "*".
-    const QString outputFolder =
-            collapseSlashes(destination + cleanNames(relative) + QLatin1Char('/'));
+    const QString outputFolder = collapseSlashes(m_destination + cleanNames(relative) + QLatin1Char('/'));
     QDir().mkpath(outputFolder); // a failure shows later as a missing output
-    return outputFolder + name;
+    return outputFolder;
+}
+
+QString makeOutputPath(const QStringList &sourceDirs, const QString &destinationDir,
+                       const QString &sourcePath, const QString &extension)
+{
+    return OutputPaths(sourceDirs, destinationDir).outputPath(sourcePath, extension);
 }
 
 QString partialPath(const QString &output, int index)

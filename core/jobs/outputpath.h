@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -7,7 +8,24 @@
 // pairs collapsed.
 QString normalisedSourceDir(const QString &entry);
 
-// The output path of the source file at sourcePath (absolute) under the destination,
+// The output paths of a run's files: each source folder is resolved, and its output folder
+// made, once, however many files it holds.
+class OutputPaths
+{
+public:
+    OutputPaths(const QStringList &sourceDirs, const QString &destinationDir);
+    // The output path of the source file at sourcePath (absolute) under the destination,
+    // mirroring its folders below the first matching source folder (which is created).
+    QString outputPath(const QString &sourcePath, const QString &extension);
+
+private:
+    QString outputFolder(const QString &sourceFolder) const;
+    QString m_destination;
+    QStringList m_sourceEntries;
+    QHash<QString, QString> m_folders; // source folder, its output folder with a slash
+};
+
+// The output path of one source file at sourcePath (absolute) under the destination,
 // mirroring its folders below the first matching source folder (which is created).
 QString makeOutputPath(const QStringList &sourceDirs, const QString &destinationDir,
                        const QString &sourcePath, const QString &extension);

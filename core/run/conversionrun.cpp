@@ -62,14 +62,13 @@ void ConversionRun::plan()
     for (const ConversionJob &job : std::as_const(m_jobs))
         sources.append(job.path);
     OutputNames names(sources);
+    OutputPaths paths(m_sourceDirs, m_destinationDir);
     for (const ConversionJob &job : std::as_const(m_jobs)) {
         const QString extension = job.copyOnly ? QFileInfo(job.path).suffix() : job.outputExtension;
-        const QString output = names.claim(makeOutputPath(m_sourceDirs, m_destinationDir, job.path, extension));
+        const QString output = names.claim(paths.outputPath(job.path, extension));
         auto task = std::make_unique<RunTask>(job, output, partialPath(output, int(m_tasks.size())), m_tools, nullptr);
         connect(task.get(), &RunTask::sourceRead, this, &ConversionRun::readSources);
         connect(task.get(), &RunTask::slotFreed, this, &ConversionRun::releaseSlot);
-        if (task->resumeFrom(journal))
-            ++m_leftoversRemoved;
         connect(task.get(), &RunTask::concluded, this, [this, task = task.get()] {
             if (!task->journalError().isEmpty())
                 noteFileProblem(DesktopFileNotWrittenText.arg(
@@ -84,6 +83,7 @@ void ConversionRun::plan()
         });
         m_tasks.push_back(std::move(task));
     }
+    m_leftoversRemoved = resumeTasks(m_tasks, journal);
     noteFileProblem(startEngineLog());
 }
 

@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThreadPool>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 RunTask::RunTask(const ConversionJob &job, const QString &output, const QString &partial,
@@ -227,4 +229,25 @@ double RunTask::fraction()
         return 1;
     }
     return 0;
+}
+
+int resumeTasks(const std::vector<std::unique_ptr<RunTask>> &tasks, const Journal &journal)
+{
+    constexpr std::size_t FilesAPiece = 64;
+    std::atomic<int> removed = 0;
+    const auto resume = [&tasks, &journal, &removed](std::size_t first) {
+        const std::size_t last = std::min(tasks.size(), first + FilesAPiece);
+        for (std::size_t i = first; i < last; ++i)
+            removed += tasks[i]->resumeFrom(journal) ? 1 : 0;
+    };
+    if (tasks.size() <= FilesAPiece) {
+        resume(0);
+        return removed;
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    for (std::size_t first = 0; first < tasks.size(); first += FilesAPiece)
+        pool.start([&resume, first] { resume(first); });
+    pool.waitForDone();
+    return removed;
 }

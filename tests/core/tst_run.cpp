@@ -180,6 +180,44 @@ private slots:
         QCOMPARE(recordedCalls(f.record).size(), 4);
     }
 
+    // A batch large enough to be looked at in pieces, from three folders: every file is
+    // judged on its own, and each folder's outputs land in its own mirror.
+    void aLargeBatchIsResumedFileByFile()
+    {
+        Fixture f;
+        constexpr int Count = 150;
+        const QStringList folders{"day1", "day2", "day3"};
+        for (const QString &folder : folders)
+            QVERIFY(QDir().mkpath(f.source + '/' + folder));
+        const auto name = [&folders](int i) { return folders[i % 3] + "/clip" + QString::number(i); };
+        for (int i = 0; i < Count; ++i)
+            f.add(name(i) + ".mov");
+        f.start(2);
+        QVERIFY(f.finish(120000));
+        QCOMPARE(f.outcomes(), QList<Outcome>(Count, Outcome::Converted));
+        // Then every tenth output is lost with a partial file beside it, and one source changes.
+        QList<Outcome> expected(Count, Outcome::AlreadyConverted);
+        for (int i = 0; i < Count; i += 10) {
+            QVERIFY(QFile::remove(f.output(name(i) + ".MOV")));
+            QVERIFY(writeFile(partialPath(f.output(name(i) + ".MOV"), i), "half"));
+            expected[i] = Outcome::Converted;
+        }
+        QVERIFY(writeFile(f.source + '/' + name(7) + ".mov", "changed"));
+        expected[7] = Outcome::Converted;
+        QFile::remove(f.record);
+        f.start(2);
+        QVERIFY(f.finish(120000));
+        QCOMPARE(f.outcomes(), expected);
+        QCOMPARE(recordedCalls(f.record).size(), int(expected.count(Outcome::Converted)));
+        QVERIFY2(f.run->reportDetails().contains(LeftoversRemovedText.arg(Count / 10)),
+                 qPrintable(f.run->reportDetails()));
+        QStringList outputs;
+        for (int i = 0; i < Count; ++i)
+            outputs.append("footage/" + name(i) + ".MOV");
+        outputs.sort();
+        QCOMPARE(f.written(), outputs);
+    }
+
     void jobScriptAndReportKeepJobOrderWhateverFinishesFirst()
     {
         Fixture f;
