@@ -22,7 +22,7 @@ void say(std::FILE *stream, const QString &text)
 } // namespace
 
 int convertFile(const ConversionJob &job, const QString &output, const QString &destination,
-                const Engine &engine)
+                const Engine &engine, const std::optional<SourceFacts> &facts)
 {
     QThreadPool copies;
     copies.setMaxThreadCount(1);
@@ -49,7 +49,9 @@ int convertFile(const ConversionJob &job, const QString &output, const QString &
     });
     // A file already converted is done at once, as is one whose engine cannot start.
     if (task.phase() != RunTask::Phase::Done) {
-        task.readSource();
+        // The facts the batch line brings stand for the source while it is unchanged.
+        if (!facts || !task.knowSource(*facts))
+            task.readSource();
         if (task.ready())
             task.start();
     }

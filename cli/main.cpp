@@ -24,7 +24,8 @@ const char *const Description =
     "unless --engine names another, ffprobe the one beside it or on PATH.\n"
     "Every line of the batch file the desktop run writes is one such call.\n"
     "\n"
-    "  orlenne-convert --destination DEST (--arguments ARGS | --copy) [--engine PATH] SOURCE OUTPUT\n"
+    "  orlenne-convert --destination DEST (--arguments ARGS | --copy) [--engine PATH]\n"
+    "                  [--source-facts JSON] SOURCE OUTPUT\n"
     "  orlenne-convert --report DEST\n"
     "\n"
     "Exit status: 0 when the output is verified (or was already converted), 1 when it is not\n"
@@ -60,7 +61,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption report(NodeCommand::Report,
                                     "Say from DEST's journal which outputs are verified, which failed and why.",
                                     "DEST");
-    parser.addOptions({destination, arguments, copy, engine, report});
+    const QCommandLineOption facts(NodeCommand::SourceFactsOption,
+                                   "What the desktop run read of SOURCE (the batch file gives it): SOURCE is not "
+                                   "read again unless it changed since.",
+                                   "JSON");
+    parser.addOptions({destination, arguments, copy, engine, report, facts});
     parser.addPositionalArgument("SOURCE", "The file to convert or copy.");
     parser.addPositionalArgument("OUTPUT", "The output's path, below DEST.");
     if (!parser.parse(app.arguments()))
@@ -90,5 +95,8 @@ int main(int argc, char *argv[])
     job.outputExtension = QFileInfo(output).suffix();
     const Engine chosen = parser.isSet(engine) ? Engine{parser.value(engine), false}
                                                : Engine{QStringLiteral("ffmpeg"), true};
-    return convertFile(job, output, dest, chosen);
+    std::optional<SourceFacts> known;
+    if (parser.isSet(facts) && !(known = parseSourceFacts(parser.value(facts).toUtf8())))
+        return usage(QStringLiteral("--%1 is not readable").arg(NodeCommand::SourceFactsOption));
+    return convertFile(job, output, dest, chosen, known);
 }

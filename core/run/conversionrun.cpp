@@ -242,8 +242,10 @@ void ConversionRun::finish()
         if (task->phase() == RunTask::Phase::Waiting)
             task->skip(NotStartedText);
         // Every file, whatever became of it here: elsewhere it converts, or is found done.
+        const std::optional<SourceFacts> facts = task->sourceFacts();
         commands.append(NodeCommand::line(batchEngine, m_destinationDir, task->source(), task->output(),
-                                          task->job().arguments, task->job().copyOnly));
+                                          task->job().arguments, task->job().copyOnly,
+                                          facts ? sourceFactsText(*facts) : QByteArray()));
     }
     writeFinishedEntries();
     noteFileProblem(writeBatchFile(commands));

@@ -71,7 +71,8 @@ Engine NodeCommand::batchEngine(const Engine &engine)
 }
 
 QString NodeCommand::line(const Engine &engine, const QString &destination, const QString &source,
-                          const QString &output, const QString &arguments, bool copyOnly)
+                          const QString &output, const QString &arguments, bool copyOnly,
+                          const QByteArray &sourceFacts)
 {
     const auto option = [](const QString &name, const QString &value) {
         return QLatin1String(" --") + name + QLatin1Char('=') + shellQuote(value);
@@ -80,6 +81,8 @@ QString NodeCommand::line(const Engine &engine, const QString &destination, cons
     if (!engine.onSearchPath || engine.program.trimmed() != QLatin1String("ffmpeg"))
         line += option(EngineOption, engine.program.trimmed());
     line += copyOnly ? QLatin1String(" --") + Copy : option(Arguments, arguments);
+    if (!sourceFacts.isEmpty())
+        line += option(SourceFactsOption, QString::fromUtf8(sourceFacts));
     // "--": a path that starts with a dash is still a path.
     return line + QLatin1String(" -- ") + shellQuote(source) + QLatin1Char(' ') + shellQuote(output);
 }

@@ -28,15 +28,18 @@ inline const QString Arguments = QStringLiteral("arguments");
 inline const QString Copy = QStringLiteral("copy");
 inline const QString EngineOption = QStringLiteral("engine");
 inline const QString Report = QStringLiteral("report");
+inline const QString SourceFactsOption = QStringLiteral("source-facts");
 
 // The engine as a batch line gives it: the ffmpeg on the search path, by name, when engine is
 // that very program (or a link to it, as the set-up lays out the bundle); else engine itself.
 // Asked once a batch: it searches the path.
 Engine batchEngine(const Engine &engine);
 // The call for one file, every value quoted. An engine other than ffmpeg on the search path
-// is named, so that every machine runs the engine this one ran.
+// is named, so that every machine runs the engine this one ran. sourceFacts (sourceFactsText),
+// when given, spare the node reading the source again.
 QString line(const Engine &engine, const QString &destination, const QString &source,
-             const QString &output, const QString &arguments, bool copyOnly);
+             const QString &output, const QString &arguments, bool copyOnly,
+             const QByteArray &sourceFacts = {});
 } // namespace NodeCommand
 
 // The engine log: every engine's own messages of a run.

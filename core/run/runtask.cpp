@@ -40,7 +40,26 @@ void RunTask::readSource()
 {
     if (m_job.copyOnly || m_tools.probe.isEmpty() || m_sourceProbe || m_sourceKnown)
         return;
+    m_sourceState = fileState(m_source);
     probeSource(false);
+}
+
+std::optional<SourceFacts> RunTask::sourceFacts() const
+{
+    if (!m_sourceKnown || !m_sourceInfo.readable || m_sourceState.size < 0)
+        return std::nullopt;
+    return SourceFacts{m_sourceState, m_sourceInfo};
+}
+
+bool RunTask::knowSource(const SourceFacts &facts)
+{
+    if (m_job.copyOnly || m_sourceKnown || m_sourceProbe || !facts.info.readable || facts.state.size < 0
+        || facts.state != fileState(m_source))
+        return false;
+    m_sourceState = facts.state;
+    m_sourceInfo = facts.info;
+    m_sourceKnown = true;
+    return true;
 }
 
 void RunTask::probeSource(bool readFrames)

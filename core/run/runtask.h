@@ -6,6 +6,7 @@
 #include "core/files/runjournal.h"
 #include "core/media/mediaprobe.h"
 #include "core/run/runoutcome.h"
+#include "core/run/sourcefacts.h"
 #include "core/shell/commands.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -56,6 +58,12 @@ public:
     // Whether ffprobe is reading the source now.
     bool reading() const { return m_sourceProbe != nullptr; }
     const MediaInfo &sourceInfo() const { return m_sourceInfo; }
+    // What was read of the source, for a machine that converts the file elsewhere; nothing
+    // when the source was not read or ffprobe could not read it.
+    std::optional<SourceFacts> sourceFacts() const;
+    // Takes facts read elsewhere instead of reading the source, when the source is still as
+    // it was then; whether it took them.
+    bool knowSource(const SourceFacts &facts);
     // Whether the work may start now: a copy always, an engine once its source is read (or
     // nothing is to be read).
     bool ready() const;
@@ -117,6 +125,7 @@ private:
     QString m_reason;
     QProcess *m_sourceProbe = nullptr;
     bool m_sourceKnown = false;
+    FileState m_sourceState; // the source when its reading began
     MediaInfo m_sourceInfo;
     QString m_command;
     QStringList m_details;

@@ -5,6 +5,7 @@
 #include "core/media/mediaprobe.h"
 #include "core/media/settingscatalogue.h"
 #include "core/media/sourcefit.h"
+#include "core/run/sourcefacts.h"
 #include "core/shell/commands.h"
 #include "testsupport.h"
 
@@ -147,6 +148,13 @@ private slots:
         QVERIFY2(status == 0, qPrintable(command));
         const MediaInfo out = probe(output);
         QCOMPARE(checkOutput(demandOf(arguments), in, out), reason);
+        // A render node given the source's facts in its batch line fits and judges alike.
+        const std::optional<SourceFacts> carried = parseSourceFacts(sourceFactsText({{7, 1}, in}));
+        QVERIFY(carried && carried->state == FileState({7, 1}));
+        QCOMPARE(sourceFactsText(*carried), sourceFactsText({{7, 1}, in}));
+        QCOMPARE(fitToSource(arguments, carried->info).extraArguments, fit.extraArguments);
+        QCOMPARE(fitToSource(arguments, carried->info).details, fit.details);
+        QCOMPARE(checkOutput(demandOf(arguments), carried->info, out), reason);
 
         QFETCH(int, tracks);
         QFETCH(QSize, size);

@@ -122,6 +122,45 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
     }
 
+    // A line brings what the desktop run read of its source: the node reads only its own
+    // output, unless the source changed since.
+    void aNodeReadsTheSourceAgainOnlyWhenItChanged()
+    {
+        const QString realProbe = QStandardPaths::findExecutable("ffprobe");
+        Sandbox sandbox;
+        QVERIFY(QFile::link(ORLENNE_CONVERT, sandbox.bin() + '/' + NodeCommand::Name));
+        const QString probes = sandbox.path() + "/probes";
+        QVERIFY(writeRecordingProgram(sandbox.bin() + "/ffprobe", probes, "exec '" + realProbe.toUtf8() + "' \"$@\""));
+        const QString source = sandbox.path() + "/footage/a.mov", destination = sandbox.path() + "/out";
+        QVERIFY(QDir().mkpath(sandbox.path() + "/footage") && QFile::copy(clip(), source) && QDir().mkpath(destination));
+        const QString dv = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+        ConversionRun desktop({{source, dv, QStringLiteral("MOV"), false}}, {"file://" + sandbox.path() + "/footage"},
+                              destination, Engine{QStringLiteral("ffmpeg"), true});
+        desktop.setProbe(findProbe(QStringLiteral("ffmpeg")));
+        QSignalSpy done(&desktop, &ConversionRun::finished);
+        desktop.start();
+        QVERIFY(done.wait(60000));
+        QCOMPARE(desktop.notConverted(), QStringList());
+        const QString line = QString::fromUtf8(readFile(batchFilePath())).trimmed();
+        QVERIFY2(line.contains(" --" + NodeCommand::SourceFactsOption + "="), qPrintable(line));
+
+        // Each time into an empty destination; the second time the source was touched.
+        for (const int readings : {0, 1}) {
+            QVERIFY(QDir(destination).removeRecursively() && QDir().mkpath(destination));
+            QFile::remove(probes);
+            if (readings)
+                QVERIFY(touchFile(source, readFile(clip())));
+            int status = -1;
+            runProgram("/bin/sh", {"-c", line}, &status);
+            QCOMPARE(status, 0);
+            const QList<QStringList> calls = recordedCalls(probes);
+            QCOMPARE(calls.size(), readings + 1);
+            QCOMPARE(std::count_if(calls.cbegin(), calls.cend(),
+                                   [&source](const QStringList &call) { return call.last() == "file:" + source; }),
+                     readings);
+        }
+    }
+
     // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
     void aLineNamesOnlyAnEngineOtherThanTheFfmpegOnPath()
     {
