@@ -12,31 +12,15 @@
 #include <unistd.h>
 
 namespace {
-QJsonObject stateObject(const FileState &state)
-{
-    // JSON numbers are doubles: the nanoseconds travel as text to keep every digit.
-    return {{QStringLiteral("size"), QString::number(state.size)},
-            {QStringLiteral("modified"), QString::number(state.modifiedNs)}};
-}
-
-FileState stateFrom(const QJsonValue &value)
-{
-    const QJsonObject object = value.toObject();
-    FileState state;
-    state.size = object.value(QStringLiteral("size")).toString().toLongLong();
-    state.modifiedNs = object.value(QStringLiteral("modified")).toString().toLongLong();
-    return state;
-}
-
 QByteArray entryLine(const QString &destinationDir, const JournalEntry &entry)
 {
     const QJsonObject object{
         {QStringLiteral("source"), entry.source},
-        {QStringLiteral("sourceState"), stateObject(entry.sourceState)},
+        {QStringLiteral("sourceState"), fileStateObject(entry.sourceState)},
         {QStringLiteral("arguments"), entry.arguments},
         {QStringLiteral("copy"), entry.copy},
         {QStringLiteral("output"), QDir(destinationDir).relativeFilePath(entry.output)},
-        {QStringLiteral("outputState"), stateObject(entry.outputState)},
+        {QStringLiteral("outputState"), fileStateObject(entry.outputState)},
         {QStringLiteral("verified"), entry.verified},
         {QStringLiteral("reason"), entry.reason},
         {QStringLiteral("hash"), QString::fromLatin1(entry.hash)},
@@ -46,6 +30,23 @@ QByteArray entryLine(const QString &destinationDir, const JournalEntry &entry)
 }
 
 } // namespace
+
+QJsonObject fileStateObject(const FileState &state)
+{
+    // JSON numbers are doubles: the nanoseconds travel as text to keep every digit.
+    return {{QStringLiteral("size"), QString::number(state.size)},
+            {QStringLiteral("modified"), QString::number(state.modifiedNs)}};
+}
+
+FileState fileStateFrom(const QJsonValue &value)
+{
+    const QJsonObject object = value.toObject();
+    bool sizeRead = false, timeRead = false;
+    FileState state;
+    state.size = object.value(QStringLiteral("size")).toString().toLongLong(&sizeRead);
+    state.modifiedNs = object.value(QStringLiteral("modified")).toString().toLongLong(&timeRead);
+    return sizeRead && timeRead ? state : FileState();
+}
 
 FileState fileState(const QString &path)
 {
@@ -86,11 +87,11 @@ Journal readJournal(const QString &destinationDir)
             continue; // a torn or foreign line
         JournalEntry entry;
         entry.source = object.value(QStringLiteral("source")).toString();
-        entry.sourceState = stateFrom(object.value(QStringLiteral("sourceState")));
+        entry.sourceState = fileStateFrom(object.value(QStringLiteral("sourceState")));
         entry.arguments = object.value(QStringLiteral("arguments")).toString();
         entry.copy = object.value(QStringLiteral("copy")).toBool();
         entry.output = QDir::cleanPath(QDir::isAbsolutePath(output) ? output : folder + output);
-        entry.outputState = stateFrom(object.value(QStringLiteral("outputState")));
+        entry.outputState = fileStateFrom(object.value(QStringLiteral("outputState")));
         entry.verified = object.value(QStringLiteral("verified")).toBool();
         entry.reason = object.value(QStringLiteral("reason")).toString();
         entry.hash = object.value(QStringLiteral("hash")).toString().toLatin1();

@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 // A file as the journal knows it; size negative: there is no such file.
@@ -23,6 +25,9 @@ struct FileState
     bool operator!=(const FileState &other) const { return !(*this == other); }
 };
 FileState fileState(const QString &path);
+// A state as the journal writes it, and read back; a state that cannot be read is none.
+QJsonObject fileStateObject(const FileState &state);
+FileState fileStateFrom(const QJsonValue &value);
 
 struct JournalEntry
 {

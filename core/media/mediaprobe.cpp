@@ -112,8 +112,12 @@ StreamInfo streamOf(const QJsonObject &stream, int position)
 
 MediaInfo parseProbe(const QByteArray &json)
 {
+    return parseProbe(QJsonDocument::fromJson(json).object());
+}
+
+MediaInfo parseProbe(const QJsonObject &root)
+{
     MediaInfo info;
-    const QJsonObject root = QJsonDocument::fromJson(json).object();
     const QJsonObject format = root.value(QLatin1String("format")).toObject();
     if (format.isEmpty())
         return info;

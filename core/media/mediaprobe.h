@@ -3,6 +3,7 @@
 // What ffprobe tells about a media file, and whether an output is what was asked for.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -77,6 +78,7 @@ struct MediaInfo
 QStringList probeArguments(const QString &path, bool readFrames = true);
 // ffprobe's JSON answer; an empty or broken answer gives a MediaInfo that is not readable.
 MediaInfo parseProbe(const QByteArray &json);
+MediaInfo parseProbe(const QJsonObject &root);
 
 // Why output is not a good conversion of source under demand; empty when it is.
 QString checkOutput(const Settings::OutputDemand &demand, const MediaInfo &source, const MediaInfo &output);

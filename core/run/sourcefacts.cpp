@@ -5,8 +5,7 @@
 #include <QJsonObject>
 
 namespace {
-const QString Size = QStringLiteral("size");
-const QString Modified = QStringLiteral("modified");
+const QString Source = QStringLiteral("source");
 const QString Probe = QStringLiteral("probe");
 
 // Seconds with every digit a double holds.
@@ -56,22 +55,15 @@ QJsonObject probeObject(const MediaInfo &info)
 
 QByteArray sourceFactsText(const SourceFacts &facts)
 {
-    // JSON numbers are doubles: size and nanoseconds travel as text to keep every digit.
-    const QJsonObject object{{Size, QString::number(facts.state.size)},
-                             {Modified, QString::number(facts.state.modifiedNs)},
-                             {Probe, probeObject(facts.info)}};
+    const QJsonObject object{{Source, fileStateObject(facts.state)}, {Probe, probeObject(facts.info)}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 std::optional<SourceFacts> parseSourceFacts(const QByteArray &text)
 {
     const QJsonObject object = QJsonDocument::fromJson(text).object();
-    bool sizeRead = false, timeRead = false;
-    SourceFacts facts;
-    facts.state.size = object.value(Size).toString().toLongLong(&sizeRead);
-    facts.state.modifiedNs = object.value(Modified).toString().toLongLong(&timeRead);
-    facts.info = parseProbe(QJsonDocument(object.value(Probe).toObject()).toJson(QJsonDocument::Compact));
-    if (!sizeRead || !timeRead || !facts.info.readable)
+    const SourceFacts facts{fileStateFrom(object.value(Source)), parseProbe(object.value(Probe).toObject())};
+    if (facts.state.size < 0 || !facts.info.readable)
         return std::nullopt;
     return facts;
 }

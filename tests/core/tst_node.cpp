@@ -159,6 +159,11 @@ private slots:
                                    [&source](const QStringList &call) { return call.last() == "file:" + source; }),
                      readings);
         }
+        // Facts that cannot be read are the call's fault, not the file's.
+        int status = -1;
+        runProgram(ORLENNE_CONVERT, {"--destination", destination, "--arguments", dv, "--" + NodeCommand::SourceFactsOption,
+                                     "{\"probe\":{}}", source, destination + "/b.MOV"}, &status);
+        QCOMPARE(status, 2);
     }
 
     // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
