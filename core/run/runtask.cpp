@@ -124,6 +124,10 @@ QString RunTask::command() const
 
 void RunTask::start()
 {
+    // The journal keeps the source as the work found it: one still changing meanwhile
+    // (footage still arriving) is converted again by the next run.
+    if (m_sourceState.size < 0)
+        m_sourceState = fileState(m_source);
     if (m_job.copyOnly) {
         m_phase = Phase::Copying;
         m_copy = std::make_unique<CopyJob>(
@@ -223,8 +227,9 @@ void RunTask::conclude(Outcome outcome, const QString &reason)
     m_reason = reason;
     // A stopped file is neither: the next run takes it up as if it had never started.
     if (!m_tools.journalFolder.isEmpty() && outcome != Outcome::Stopped) {
-        const JournalEntry entry = journalEntry(m_source, m_job.arguments, m_job.copyOnly, m_output,
-                                                outcome == Outcome::Converted, reason, m_hash);
+        JournalEntry entry = journalEntry(m_source, m_job.arguments, m_job.copyOnly, m_output,
+                                          outcome == Outcome::Converted, reason, m_hash);
+        entry.sourceState = m_sourceState;
         appendJournal(m_tools.journalFolder, entry, &m_journalError);
     }
     emit concluded();

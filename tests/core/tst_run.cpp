@@ -137,13 +137,14 @@ private slots:
         f.add(QStringLiteral("c.avi"), {}, {});
         f.add(QStringLiteral("d.mov"));
         f.add(QStringLiteral("e.mov"));
+        f.add(QStringLiteral("f.mov"), "echo arriving >> \"$2\""); // its source grows meanwhile
         f.start();
         QVERIFY(f.finish());
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Converted, Outcome::Failed, Outcome::Converted,
-                                               Outcome::Converted, Outcome::Converted}));
+                                               Outcome::Converted, Outcome::Converted, Outcome::Converted}));
         // Then b is mended, d's output edited and e's source changed; a crash cut the journal's
         // last line short and left b's partial file behind.
-        QVERIFY(QFile::remove(f.source + "/b.mov.sh"));
+        QVERIFY(QFile::remove(f.source + "/b.mov.sh") && QFile::remove(f.source + "/f.mov.sh"));
         QVERIFY(writeFile(f.output("d.MOV"), "edited"));
         QVERIFY(writeFile(f.source + "/e.mov", "changed"));
         QFile journal(f.destination + '/' + JournalFileName);
@@ -157,27 +158,27 @@ private slots:
         QVERIFY(f.finish());
         QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::AlreadyConverted, Outcome::Converted,
                                                Outcome::AlreadyConverted, Outcome::Converted,
-                                               Outcome::Converted}));
-        QCOMPARE(recordedCalls(f.record).size(), 3);
+                                               Outcome::Converted, Outcome::Converted}));
+        QCOMPARE(recordedCalls(f.record).size(), 4);
         QCOMPARE(f.run->report(), reportText({}));
         const QString details = f.run->reportDetails();
         QVERIFY2(details.contains(AlreadyConvertedText + ": " + f.output("a.MOV") + '\n')
                      && details.contains(LeftoversRemovedText.arg(1)),
                  qPrintable(details));
-        QVERIFY(f.statusLines.contains(progressLine(2, 5, -1, {}, 2)));
+        QVERIFY(f.statusLines.contains(progressLine(2, 6, -1, {}, 2)));
         QVERIFY(!QFileInfo::exists(leftover));
         QVERIFY(readFile(f.destination + '/' + ChecksumFileName).contains(copyLine));
         // A third run has nothing to do, unless told to convert everything again.
         QFile::remove(f.record);
         f.start();
         QVERIFY(f.finish());
-        QCOMPARE(f.outcomes(), QList<Outcome>(5, Outcome::AlreadyConverted));
+        QCOMPARE(f.outcomes(), QList<Outcome>(6, Outcome::AlreadyConverted));
         QVERIFY(!QFileInfo::exists(f.record));
         f.again = true;
         f.start();
         QVERIFY(f.finish());
-        QCOMPARE(f.outcomes(), QList<Outcome>(5, Outcome::Converted));
-        QCOMPARE(recordedCalls(f.record).size(), 4);
+        QCOMPARE(f.outcomes(), QList<Outcome>(6, Outcome::Converted));
+        QCOMPARE(recordedCalls(f.record).size(), 5);
     }
 
     // A batch large enough to be looked at in pieces, from three folders: every file is
