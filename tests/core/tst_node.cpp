@@ -166,6 +166,30 @@ private slots:
         QCOMPARE(status, 2);
     }
 
+    // A call whose output would take the place of its own source changes nothing.
+    void aNodeNeverWritesOverItsSource_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("outputName");
+        QTest::newRow("converted onto itself") << "--arguments=-an" << "a.mov";
+        QTest::newRow("copied onto itself") << "--" + NodeCommand::Copy << "a.mov";
+        QTest::newRow("converted onto itself through a folder link") << "--arguments=-an" << "link/a.mov";
+    }
+    void aNodeNeverWritesOverItsSource()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, outputName);
+        QTemporaryDir destination;
+        const QString source = destination.filePath("a.mov");
+        QVERIFY(QFile::copy(clip(), source));
+        QVERIFY(QFile::link(destination.path(), destination.filePath("link")));
+        int status = -1;
+        runProgram(ORLENNE_CONVERT, {"--destination", destination.path(), how, "--", source,
+                                     destination.filePath(outputName)}, &status);
+        QCOMPARE(status, 2);
+        QCOMPARE(readFile(source), readFile(clip()));
+    }
+
     // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
     void aLineNamesOnlyAnEngineOtherThanTheFfmpegOnPath()
     {
