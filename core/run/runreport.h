@@ -16,6 +16,8 @@ inline const QString FinishedText = QStringLiteral(
 inline const QString StoppedText = QStringLiteral("stopped");
 inline const QString NotStartedText = QStringLiteral("not started");
 inline const QString AlreadyConvertedText = QStringLiteral("already converted");
+// Another process (a render node, the same batch run twice) is writing the output right now.
+inline const QString BeingWrittenText = QStringLiteral("being written by another run");
 // "%1" how many partial files an earlier, interrupted run had left beside the outputs.
 inline const QString LeftoversRemovedText = QStringLiteral("Partial files left by an earlier run, removed: %1");
 

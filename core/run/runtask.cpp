@@ -94,7 +94,7 @@ bool RunTask::removeLeftover()
     // Only the partial name with the output's own name in it: the short one holds a process
     // id and may belong to a run going on now.
     return QFileInfo(m_partial).fileName().startsWith(QLatin1Char('.') + QFileInfo(m_output).completeBaseName())
-           && QFile::remove(m_partial);
+           && PartialClaim::removeLeftover(m_partial);
 }
 
 void RunTask::skipAsConverted(const JournalEntry &entry)
@@ -128,6 +128,13 @@ void RunTask::start()
     // (footage still arriving) is converted again by the next run.
     if (m_sourceState.size < 0)
         m_sourceState = fileState(m_source);
+    if (!m_claim.take(m_partial)) {
+        // Its journal line will tell what became of the output.
+        skip(BeingWrittenText);
+        emit slotFreed();
+        emit concluded();
+        return;
+    }
     if (m_job.copyOnly) {
         m_phase = Phase::Copying;
         m_copy = std::make_unique<CopyJob>(
@@ -222,6 +229,7 @@ void RunTask::accept()
 
 void RunTask::conclude(Outcome outcome, const QString &reason)
 {
+    m_claim.release();
     m_phase = Phase::Done;
     m_outcome = outcome;
     m_reason = reason;

@@ -3,6 +3,7 @@
 // One job of a run from start to end: its source read by ffprobe, then its engine and the
 // check of its output, or its copy.
 
+#include "core/files/partialclaim.h"
 #include "core/files/runjournal.h"
 #include "core/media/mediaprobe.h"
 #include "core/run/runoutcome.h"
@@ -67,7 +68,8 @@ public:
     // Whether the work may start now: a copy always, an engine once its source is read (or
     // nothing is to be read).
     bool ready() const;
-    // Starts the engine or the copy.
+    // Starts the engine or the copy; when another process is writing the same output, marks
+    // the job not started instead.
     void start();
     // Ends the engine or the copy, or the reading of a source that never started.
     void stop();
@@ -119,6 +121,7 @@ private:
     QString m_source;
     QString m_output;
     QString m_partial;
+    PartialClaim m_claim;
     Tools m_tools;
     Phase m_phase = Phase::Waiting;
     Outcome m_outcome = Outcome::NotStarted;

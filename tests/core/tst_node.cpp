@@ -5,6 +5,7 @@
 #include "core/media/settingscatalogue.h"
 #include "core/run/conversionrun.h"
 #include "core/run/runfiles.h"
+#include "core/run/runreport.h"
 #include "testsupport.h"
 
 #include <QDateTime>
@@ -164,6 +165,29 @@ private slots:
         runProgram(ORLENNE_CONVERT, {"--destination", destination, "--arguments", dv, "--" + NodeCommand::SourceFactsOption,
                                      "{\"probe\":{}}", source, destination + "/b.MOV"}, &status);
         QCOMPARE(status, 2);
+    }
+
+    // The same line run twice at once (a batch file handed out twice): one process converts,
+    // the other leaves the output to it, and the journal tells only the truth.
+    void theSameLineRunTwiceAtOnceConvertsOnce()
+    {
+        Sandbox sandbox;
+        QVERIFY(QFile::link(ORLENNE_CONVERT, sandbox.bin() + '/' + NodeCommand::Name));
+        const QString engine = sandbox.bin() + "/slow-ffmpeg", destination = sandbox.path() + "/out";
+        QVERIFY(writeFile(engine, "#!/bin/sh\nsleep 1\nexec ffmpeg \"$@\"\n") && makeExecutable(engine));
+        const QString output = destination + "/a.MOV";
+        const QString line = NodeCommand::line({engine, false}, destination, clip(), output,
+                                               Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false}), false);
+        const QString batch = sandbox.path() + "/batch";
+        QVERIFY(writeFile(batch, (line + '\n' + line + '\n').toUtf8()));
+        const QString said = QString::fromUtf8(
+            runProgram("/bin/sh", {"-c", "parallel --will-cite -j 2 < \"$0\" 2>&1", batch}));
+        QCOMPARE(outcomeLines(said), QStringList("converted: " + output));
+        QVERIFY2(said.contains(BeingWrittenText + ": " + output), qPrintable(said));
+        int status = -1;
+        runProgram(ORLENNE_CONVERT, {"--report", destination}, &status);
+        QCOMPARE(status, 0);
+        QCOMPARE(filesBelow(destination), QStringList("a.MOV"));
     }
 
     // A call whose output would take the place of its own source changes nothing.
