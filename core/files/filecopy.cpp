@@ -2,6 +2,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
+#include <glib.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -37,21 +39,6 @@ void fail(CopyControl *control, const QString &why)
 QString saying(const QString &what, int error)
 {
     return what + QLatin1String(": ") + systemMessage(error);
-}
-
-QString destinationMessage(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return saying(DestinationMissingText, error);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return saying(DestinationReadOnlyText, error);
-    default:
-        return systemMessage(error);
-    }
 }
 
 
@@ -226,4 +213,24 @@ bool writeAll(int to, const char *data, qint64 size)
         size -= written;
     }
     return true;
+}
+
+QString destinationMessage(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return saying(DestinationMissingText, error);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return saying(DestinationReadOnlyText, error);
+    default:
+        return systemMessage(error);
+    }
+}
+
+int makeFolderOf(const QString &path)
+{
+    return g_mkdir_with_parents(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), 0777) == 0 ? 0 : errno;
 }

@@ -31,6 +31,14 @@ bool writeAll(int to, const char *data, qint64 size);
 // The system's own words for an errno value.
 QString systemMessage(int error);
 
+// Why a file cannot be written in its folder, for a reason that the system's words alone
+// would leave unclear (no folder, a folder that cannot be written).
+QString destinationMessage(int error);
+
+// Makes the folder the file at path goes in, with every folder above it, when missing;
+// 0, or the errno of why it cannot be there (ENOTDIR where a file has one of the names).
+int makeFolderOf(const QString &path);
+
 // The same copy; with traceMarkers the progress markers go to the debug channel.
 bool copyFile(const QString &oldFilePath, const QString &newFilePath, bool traceMarkers,
               CopyControl *control = nullptr);

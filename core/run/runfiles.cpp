@@ -3,14 +3,11 @@
 #include "core/base/workingfolder.h"
 #include "core/files/filecopy.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace {
 QString notWritten(const QString &path, const QString &why)
@@ -18,24 +15,13 @@ QString notWritten(const QString &path, const QString &why)
     return DesktopFileNotWrittenText.arg(path, why);
 }
 
-// The Desktop folder is made when it is missing; empty, or why the file at path cannot be
-// there.
-QString makeFolderOf(const QString &path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
-        return QString();
-    // mkpath keeps the system's reason to itself: the last step, made again, tells it. What
-    // "exists" there is a file, not a folder.
-    if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0)
-        return QString();
-    return notWritten(path, systemMessage(errno == EEXIST ? ENOTDIR : errno));
-}
-
 QString openOrSay(QFileDevice &file, QIODevice::OpenMode mode)
 {
-    QString error = makeFolderOf(file.fileName());
-    if (error.isEmpty() && !file.open(mode))
+    // The Desktop folder is made when it is missing.
+    QString error;
+    if (const int failure = makeFolderOf(file.fileName()))
+        error = notWritten(file.fileName(), systemMessage(failure));
+    else if (!file.open(mode))
         error = notWritten(file.fileName(), file.errorString());
     return error;
 }

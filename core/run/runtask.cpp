@@ -128,6 +128,13 @@ void RunTask::start()
     // (footage still arriving) is converted again by the next run.
     if (m_sourceState.size < 0)
         m_sourceState = fileState(m_source);
+    // The source's folder under the destination was made with the plan; a destination gone
+    // away or read-only since then says so here, before any engine or copy meets it.
+    if (const int error = makeFolderOf(m_output)) {
+        emit slotFreed();
+        conclude(Outcome::Failed, destinationMessage(error));
+        return;
+    }
     if (!m_claim.take(m_partial)) {
         // Its journal line will tell what became of the output.
         skip(BeingWrittenText);

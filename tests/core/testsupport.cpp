@@ -110,10 +110,11 @@ bool touchFile(const QString &path, const QByteArray &content)
     return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, content);
 }
 
-SmallDisk::SmallDisk(const QString &folder, qint64 size) : folder(folder)
+SmallDisk::SmallDisk(const QString &folder, qint64 size, bool readOnly) : folder(folder)
 {
     QDir().mkpath(folder);
-    const QStringList options{"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(size), "tmpfs", folder};
+    const QString how = QStringLiteral("size=%1").arg(size) + (readOnly ? QStringLiteral(",ro") : QString());
+    const QStringList options{"-t", "tmpfs", "-o", how, "tmpfs", folder};
     mounted = QProcess::execute(QStringLiteral("mount"), options) == 0;
 }
 

@@ -57,7 +57,7 @@ bool runFfmpeg(const QStringList &arguments);
 // lifetime. mounted is false where the system refuses the mount (not root).
 struct SmallDisk
 {
-    SmallDisk(const QString &folder, qint64 size);
+    SmallDisk(const QString &folder, qint64 size, bool readOnly = false);
     ~SmallDisk();
     QString folder;
     bool mounted = false;

@@ -422,6 +422,25 @@ private slots:
         QCOMPARE(f.written(), QStringList());
     }
 
+    // A destination that cannot take the source's folder says so for every file, whether an
+    // engine or a copy would have written there.
+    void aReadOnlyDestinationSaysSo()
+    {
+        Fixture f;
+        SmallDisk disk(f.destination, 64 * 1024, true);
+        if (!disk.mounted)
+            QSKIP("no tmpfs can be mounted here");
+        f.add(QStringLiteral("a.mov"));
+        f.add(QStringLiteral("b.avi"), {}, {});
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>(2, Outcome::Failed));
+        for (const ConversionRun::Result &result : f.run->results())
+            QVERIFY2(result.reason.endsWith(DestinationReadOnlyText + ": " + systemMessage(EROFS)),
+                     qPrintable(result.reason));
+        QVERIFY(!QFileInfo::exists(f.record));
+    }
+
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
     void engineStreamsGiveProgressLengthAndReason_data()
