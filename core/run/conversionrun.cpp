@@ -246,6 +246,8 @@ void ConversionRun::finish()
         commands.append(NodeCommand::line(batchEngine, m_destinationDir, task->source(), task->output(),
                                           task->job().arguments, task->job().copyOnly,
                                           facts ? sourceFactsText(*facts) : QByteArray()));
+        if (!fitsOnOneLine(commands.constLast()))
+            noteFileProblem(LeftOutOfBatchFileText.arg(task->source()));
     }
     writeFinishedEntries();
     noteFileProblem(writeBatchFile(commands));

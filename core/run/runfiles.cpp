@@ -34,14 +34,18 @@ QString writeBatchFile(const QStringList &commands)
     if (!error.isEmpty())
         return error;
     for (const QString &command : commands) {
-        // A file name holding a line break cannot stand on one line; that file is only
-        // in the job script.
-        if (!command.contains(QLatin1Char('\n')) && !command.contains(QLatin1Char('\r')))
+        // That file is only in the job script.
+        if (fitsOnOneLine(command))
             file.write(command.toUtf8() + '\n');
     }
     if (!file.commit())
         error = notWritten(file.fileName(), file.errorString());
     return error;
+}
+
+bool fitsOnOneLine(const QString &command)
+{
+    return !command.contains(QLatin1Char('\n')) && !command.contains(QLatin1Char('\r'));
 }
 
 Engine NodeCommand::batchEngine(const Engine &engine)

@@ -2,6 +2,7 @@
 // checked with ffprobe, once through the form's widgets and otherwise through the run.
 
 #include "core/run/conversionrun.h"
+#include "core/run/runfiles.h"
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
 #include "testsupport.h"
@@ -177,6 +178,7 @@ private slots:
             QVERIFY(result.output.startsWith(out + "/src $(touch pwned)/"));
         QCOMPARE(filesBelow(out).size(), names.size() + 1);
         QVERIFY(!QFileInfo::exists(sandbox.path() + "/pwned") && !QFileInfo::exists("pwned"));
+        QVERIFY(run->reportDetails().contains(LeftOutOfBatchFileText.arg(src + "/new\nline.mpg")));
         QProcess check;
         check.setWorkingDirectory(out);
         check.start(QStringLiteral("xxhsum"), {"-c", "checksums.xxh128"});
