@@ -28,11 +28,13 @@ CopyJob::CopyJob(QThreadPool &pool, const QString &source, const QString &partia
         CopyControl control{&state->cancel, &state->done, {}};
         QString reason;
         const QByteArray hash = copyAndVerify(source, partial, control, &reason);
-        if (reason.isEmpty() && !state->cancel) {
+        // Asked once: a stop that comes after this lets the verified copy take its name and
+        // count as what it is.
+        const bool stopped = state->cancel;
+        if (reason.isEmpty() && !stopped) {
             copyFileTimes(source, partial);
             renameOver(partial, output, &reason);
         }
-        const bool stopped = state->cancel;
         if (!reason.isEmpty() || stopped)
             QFile::remove(partial);
         const Outcome outcome = stopped               ? Outcome::Stopped
