@@ -4,6 +4,7 @@
 #include "core/run/runreport.h"
 
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 
@@ -15,7 +16,12 @@ int printJournalReport(const QString &destination)
 {
     const Journal journal = readJournal(destination);
     if (journal.isEmpty()) {
-        std::fprintf(stderr, "%s: no file was converted there (no journal)\n", qPrintable(destination));
+        QFile file(QDir(destination).filePath(JournalFileName));
+        const QString why = !file.exists() ? QStringLiteral("no file was converted there (no journal)")
+                            : file.open(QIODevice::ReadOnly)
+                                ? QStringLiteral("no file was converted there (no whole line in its journal)")
+                                : QStringLiteral("its journal cannot be read: ") + file.errorString();
+        std::fprintf(stderr, "%s: %s\n", qPrintable(destination), qPrintable(why));
         return 1;
     }
     QList<JournalEntry> entries = journal.values();

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <algorithm>
+#include <functional>
 
 namespace {
 // The batch file, run by GNU parallel with two job slots; its exit status (the number of
@@ -212,6 +213,24 @@ private slots:
                                      destination.filePath(outputName)}, &status);
         QCOMPARE(status, 2);
         QCOMPARE(readFile(source), readFile(clip()));
+    }
+
+    // A report with nothing to tell says why: nothing ran there, or its journal is unreadable.
+    void anEmptyReportSaysWhy()
+    {
+        QTemporaryDir destination;
+        const QString journal = destination.filePath(JournalFileName);
+        const QList<QPair<std::function<bool()>, QString>> cases{
+            {[] { return true; }, "(no journal)"},
+            {[&] { return writeFile(journal, "{\"output\": \"cut"); }, "(no whole line in its journal)"},
+            {[&] { return QFile::remove(journal) && QDir().mkdir(journal); }, "cannot be read"}};
+        for (const auto &[make, why] : cases) {
+            QVERIFY(make());
+            int status = -1;
+            const QByteArray said = runProgram("/bin/sh", {"-c", "\"$0\" --report \"$1\" 2>&1", ORLENNE_CONVERT, destination.path()}, &status);
+            QVERIFY2(said.contains(why.toUtf8()), said.constData());
+            QCOMPARE(status, 1);
+        }
     }
 
     // A line names the engine only when a node would not find it as the ffmpeg on its PATH.
