@@ -258,7 +258,8 @@ QString checkOutput(const Settings::OutputDemand &demand, const MediaInfo &sourc
         return QStringLiteral("the output has no audio");
     if (!demand.audioCodec.isEmpty() && output.audioCodec != demand.audioCodec)
         return QStringLiteral("the output's audio is %1, not %2").arg(output.audioCodec, demand.audioCodec);
-    if (demand.sampleRate > 0 && output.sampleRate != demand.sampleRate)
+    // A source without sound gives an output without sound, whatever rate the setting asks.
+    if (demand.sampleRate > 0 && output.hasAudio && output.sampleRate != demand.sampleRate)
         return QStringLiteral("the output's audio runs at %1 Hz, not %2 Hz")
             .arg(output.sampleRate)
             .arg(demand.sampleRate);
