@@ -46,7 +46,9 @@ QString lastErrorLine(const QByteArray &messages)
         // A progress line may share a line with the one after its carriage return.
         const QByteArray text = line->mid(line->lastIndexOf('\r') + 1).trimmed();
         if (text.isEmpty() || text == "Conversion failed!" || text.startsWith("frame=")
-            || text.startsWith("size=") || text.startsWith("video:"))
+            || text.startsWith("size=") || text.startsWith("video:")
+            // "Error initializing output stream 0:1 -- " with nothing after: the reason is above.
+            || text.endsWith("--"))
             continue;
         return QString::fromUtf8(text);
     }

@@ -463,6 +463,11 @@ private slots:
             << QByteArray("progress=end\n")
             << QByteArray("Input #0\n[libx264 @ 0x5] width not divisible by 2\nConversion failed!\n")
             << -1.0 << -1.0 << "[libx264 @ 0x5] width not divisible by 2";
+        QTest::newRow("a wrap-up line with its reason left empty")
+            << QByteArray() << QByteArray("[mov @ 0x5] vp9 only supported in MP4.\nCould not write header for output "
+                                          "file #0 (incorrect codec parameters ?): Invalid argument\nError "
+                                          "initializing output stream 0:1 -- \nConversion failed!\n")
+            << -1.0 << -1.0 << "Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument";
         QTest::newRow("progress lines among the messages")
             << QByteArray() << QByteArray("Error while decoding\nframe=  10 size=  1kB time=00:00:01.00 speed=1x    \n")
             << -1.0 << -1.0 << "Error while decoding";
