@@ -179,6 +179,14 @@ SourceFit fitToSource(const QString &arguments, const MediaInfo &source)
                                                                       : QStringLiteral("duplicated")));
         }
 
+        // The engine writes a drop-frame timecode only at a multiple of 29.97 fps; at any other
+        // rate it leaves the timecode out without a word.
+        const QString &timecode = source.timecode;
+        const bool dropFrame = timecode.contains(QLatin1Char(';')) || timecode.contains(QLatin1Char('.'));
+        if (dropFrame && written.known() && qRound(written.value()) % 30 != 0)
+            fit.details.append(QStringLiteral("drop-frame timecode %1 left out: it cannot run at %2 fps")
+                                   .arg(timecode, fpsText(written.value())));
+
         const QString order = writtenFieldOrder(demand, source);
         const bool interlacedSource = video->fieldOrder == QLatin1String("tt") || video->fieldOrder == QLatin1String("bb");
         const QString setfield = order == QLatin1String("bb") ? QStringLiteral("setfield=bff") : QStringLiteral("setfield=tff");
