@@ -86,6 +86,15 @@ StreamInfo streamOf(const QJsonObject &stream, int position)
     info.sampleRate = number(stream, "sample_rate");
     info.channels = number(stream, "channels");
     info.frameSize = QSize(number(stream, "width"), number(stream, "height"));
+    // A phone stores an upright picture lying down and has the container turn it; the engine
+    // turns it upright as it decodes. The size that counts is the size as shown.
+    int rotation = number(stream.value(QLatin1String("tags")).toObject(), "rotate");
+    for (const QJsonValue &data : stream.value(QLatin1String("side_data_list")).toArray()) {
+        if (data.toObject().contains(QLatin1String("rotation")))
+            rotation = number(data.toObject(), "rotation");
+    }
+    if (rotation % 180 != 0)
+        info.frameSize.transpose();
     info.rate = Rational::parse(text(stream, "r_frame_rate"));
     info.averageRate = Rational::parse(text(stream, "avg_frame_rate"));
     const QString order = text(stream, "field_order");

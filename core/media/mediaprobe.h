@@ -39,7 +39,7 @@ struct StreamInfo
     int bitsPerSample = 0;  // bits_per_raw_sample, else bits_per_sample
     int sampleRate = 0;
     int channels = 0;
-    QSize frameSize;
+    QSize frameSize;        // as shown: sides swapped when the container turns it a quarter
     Rational rate;          // r_frame_rate
     Rational averageRate;   // avg_frame_rate
     // "progressive", "tt" or "bb" (top or bottom field first), empty when unknown: the

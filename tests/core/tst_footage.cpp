@@ -42,6 +42,8 @@ const QList<QPair<QString, QStringList>> clips = {
     {"WEB.WEBM", {"-f", lavfi, "-i", "testsrc2=s=640x360:r=25:d=0.4", "-f", lavfi, "-i", "sine=d=0.4:r=48000",
                   "-f", "webvtt", "-i", "SUBS.VTT", "-map", "0", "-map", "1", "-map", "2", "-c:v", "libvpx-vp9",
                   "-deadline", "realtime", "-cpu-used", "8", "-c:a", "libopus", "-c:s", "webvtt"}},
+    // A phone held upright: its frames stored lying down, turned by the container.
+    {"UPRIGHT.MOV", {"-i", "C2997.MP4", "-c", "copy", "-metadata:s:v:0", "rotate=90"}},
     // A drone or a screen recording: a picture without sound.
     {"DRONE.MP4", {"-f", lavfi, "-i", "testsrc2=s=1280x720:r=25:d=0.4", "-c:v", "libx264", "-preset", "ultrafast"}},
 };
@@ -130,6 +132,8 @@ private slots:
                                       << "interlaced source written as whole frames" << "";
         QTest::newRow("web, H.264") << "WEB.WEBM" << choice(H264) << true << 1 << QSize(640, 360) << "25" << ""
                                     << "stream 2 (subtitle webvtt) left out: the output cannot hold it" << "";
+        QTest::newRow("upright, ProRes") << "UPRIGHT.MOV" << lt << true << 1 << QSize(720, 1280) << "30000/1001"
+                                         << "progressive" << "" << "";
         QTest::newRow("silent, ProRes") << "DRONE.MP4" << lt << true << 0 << QSize(1280, 720) << "25" << "progressive"
                                         << "" << "";
         QTest::newRow("progressive on 1080i") << "WEB.WEBM" << dnxi << true << 1 << hd << "25" << "tt"
