@@ -441,6 +441,23 @@ private slots:
         QVERIFY(!QFileInfo::exists(f.record));
     }
 
+    // The destination reaches the sources by a second way (a share mounted twice, a disk that
+    // does not tell case apart): an output whose name is its source's does not replace it.
+    void anOutputNeverReplacesItsSource()
+    {
+        Fixture f;
+        f.add(QStringLiteral("a.MOV"));
+        const QString alias = f.destination + QLatin1String("/footage");
+        QVERIFY(QDir().mkpath(alias));
+        if (QProcess::execute(QStringLiteral("mount"), {"--bind", f.source, alias}) != 0)
+            QSKIP("no folder can be mounted here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {"-l", alias}); });
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>{Outcome::Failed});
+        QCOMPARE(readFile(f.source + QLatin1String("/a.MOV")), QByteArray("source a.MOV"));
+    }
+
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
     void engineStreamsGiveProgressLengthAndReason_data()
