@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <sys/stat.h>
 
 RunTask::RunTask(const ConversionJob &job, const QString &output, const QString &partial,
                  const Tools &tools, QObject *parent)
@@ -223,20 +222,11 @@ void RunTask::checkOutput()
     });
 }
 
-namespace {
-// Whether two names lead to one file by whatever way: a folder mounted twice, a disk that
-// does not tell case apart. No path shows it; the file's identity does.
-bool sameFile(const QString &a, const QString &b)
-{
-    struct stat first, second;
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
-           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-} // namespace
-
 void RunTask::accept()
 {
-    if (sameFile(m_source, m_output)) {
+    // A folder mounted twice or a disk that does not tell case apart can lead the output's
+    // name to the source itself: no path shows it, the file's identity does.
+    if (isSameFile(m_source, m_output)) {
         QFile::remove(m_partial);
         conclude(Outcome::Failed, QStringLiteral("the output's name leads to its source, which is kept"));
         return;
