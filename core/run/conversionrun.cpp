@@ -2,6 +2,7 @@
 
 #include "core/files/checksums.h"
 #include "core/jobs/outputpath.h"
+#include "core/base/workingfolder.h"
 #include "core/jobs/uniqueoutputnames.h"
 #include "core/run/roomestimate.h"
 #include "core/run/runprogress.h"
@@ -216,8 +217,11 @@ void ConversionRun::writeChecksums()
     for (const auto &task : m_tasks) {
         // A copy skipped as already converted keeps its line, written again from the journal.
         if (task->job().copyOnly && !task->hash().isEmpty()
-            && (task->outcome() == Outcome::Converted || task->outcome() == Outcome::AlreadyConverted))
+            && (task->outcome() == Outcome::Converted || task->outcome() == Outcome::AlreadyConverted)) {
             checksums.append({destination.relativeFilePath(task->output()), task->hash()});
+            if (!fitsOnOneLine(checksums.constLast().first))
+                noteFileProblem(LeftOutText.arg(ChecksumFileName, task->output()));
+        }
     }
     QString error;
     if (!checksums.isEmpty() && !recordChecksums(m_destinationDir, checksums, &error))
@@ -247,7 +251,7 @@ void ConversionRun::finish()
                                           task->job().arguments, task->job().copyOnly,
                                           facts ? sourceFactsText(*facts) : QByteArray()));
         if (!fitsOnOneLine(commands.constLast()))
-            noteFileProblem(LeftOutOfBatchFileText.arg(task->source()));
+            noteFileProblem(LeftOutText.arg(QFileInfo(batchFilePath()).fileName(), task->source()));
     }
     writeFinishedEntries();
     noteFileProblem(writeBatchFile(commands));

@@ -43,9 +43,9 @@ QString writeBatchFile(const QStringList &commands)
     return error;
 }
 
-bool fitsOnOneLine(const QString &command)
+bool fitsOnOneLine(const QString &text)
 {
-    return !command.contains(QLatin1Char('\n')) && !command.contains(QLatin1Char('\r'));
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
 }
 
 Engine NodeCommand::batchEngine(const Engine &engine)

@@ -17,11 +17,11 @@ inline const QString DesktopFileNotWrittenText = QStringLiteral("%1 could not be
 // The batch file: one command per line, plain text, for running the batch again elsewhere
 // (GNU parallel takes it as it is). A command holding a line break is left out.
 QString writeBatchFile(const QStringList &commands);
-// Whether command can be a line of the batch file: a line break in a name would split it.
-bool fitsOnOneLine(const QString &command);
-// "%1" the source whose call the batch file leaves out.
-inline const QString LeftOutOfBatchFileText =
-    QStringLiteral("left out of the batch file, as its name holds a line break: %1");
+// Whether text can be a line of the batch file or the checksum file: a line break in a name
+// would split it.
+bool fitsOnOneLine(const QString &text);
+// "%1" the file of lines (batch_file.txt, the checksum file), "%2" the file it leaves out.
+inline const QString LeftOutText = QStringLiteral("left out of %1, as its name holds a line break: %2");
 
 // The headless command that converts or copies one file as a run does, and its options. The
 // batch file calls it once a line, found on the search path: a batch file written on one
