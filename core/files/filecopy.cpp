@@ -232,5 +232,9 @@ QString destinationMessage(int error)
 
 int makeFolderOf(const QString &path)
 {
-    return g_mkdir_with_parents(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), 0777) == 0 ? 0 : errno;
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    // Asked once for a folder that is there, rather than for each folder above it.
+    if (g_file_test(folder.constData(), G_FILE_TEST_IS_DIR))
+        return 0;
+    return g_mkdir_with_parents(folder.constData(), 0777) == 0 ? 0 : errno;
 }
