@@ -158,14 +158,17 @@ private slots:
         }
     }
 
-    // No claimed name is a source or an earlier claim, however the path is spelled.
+    // No claimed name is a source or an earlier claim, however the path is spelled, and none is
+    // too long for the disk.
     void claimedNamesMeetNoSourceAndNoEarlierOutput()
     {
         Sandbox sandbox;
         enter(sandbox);
         QVERIFY(touchFile(m_root + "/src/A.mov") && QFile::link(m_root + "/src", m_root + "/link"));
         OutputNames names({m_root + "/src/A.mov"});
+        const QString stem = QString(125, QChar(0xe9)) + 'x'; // 251 bytes: a name at the limit
         const QList<QPair<QString, QString>> claims = {
+            {"/o/" + stem + "y.MOV", "/o/" + stem + ".MOV"}, {"/o/" + stem + ".MOV", "/o/" + stem.left(124) + "_2.MOV"},
             {"/out/A.MOV", "/out/A.MOV"},         {"/out/A.MOV", "/out/A_2.MOV"},
             {"/src//./A.mov", "/src//./A_2.mov"}, {"/link/A.mov", "/link/A_3.mov"},
             {"/out/.hidden", "/out/.hidden"},     {"/out/.hidden", "/out/.hidden_2"},
