@@ -117,6 +117,8 @@ private slots:
         row("field marks leave path and folder", "footage/t|1*/A|*.mov", "MOV", "footage/t1/A.MOV");
         row("folder missing", "footage/gone/C.mov", "MOV", "C.MOV");
         row("entry found inside the folder's path", "footage/day1/A.mov", "MOV", "A.MOV", {"/ann/footage"});
+        row("entry inside the folder's path passed over", "footage/day1/A.mov", "MOV",
+            "Users/ann/footage/day1/A.MOV", {"/ann/footage", "@/Users"});
         // Its marks and backslashes are letters of the chosen folder's name.
         row("destination as named", "footage/c.mov", "MOV", "footage/c.MOV", {}, "@/out | a*b\\c");
     }
