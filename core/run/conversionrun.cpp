@@ -41,25 +41,17 @@ void ConversionRun::keepIntact(const QStringList &paths)
     m_keepIntact = paths;
 }
 
-void ConversionRun::setProbe(const QString &probe)
-{
-    m_tools.probe = probe;
-}
-
 void ConversionRun::setEnginesAtOnce(int count)
 {
     m_enginesAtOnce = std::max(1, count);
 }
 
-void ConversionRun::setConvertAgain(bool again)
-{
-    m_convertAgain = again;
-}
-
 void ConversionRun::plan()
 {
     const Journal journal = m_convertAgain ? Journal() : readJournal(m_destinationDir);
-    QStringList sources = m_keepIntact;
+    // Nor may an output take the name of the destination's own bookkeeping.
+    QStringList sources = m_keepIntact + QStringList{QDir(m_destinationDir).filePath(JournalFileName),
+                                                     QDir(m_destinationDir).filePath(ChecksumFileName)};
     for (const ConversionJob &job : std::as_const(m_jobs))
         sources.append(job.path);
     OutputNames names(sources);

@@ -1,5 +1,6 @@
 #include "core/files/checksums.h"
 #include "core/files/filecopy.h"
+#include "core/files/runjournal.h"
 #include "core/media/intermediates.h"
 #include "core/jobs/outputpath.h"
 #include "core/media/engineprogress.h"
@@ -34,6 +35,7 @@ struct Fixture
     QString destination = sandbox.path() + QLatin1String("/out");
     QString record = sandbox.path() + QLatin1String("/calls");
     QList<ConversionJob> jobs;
+    QStringList sourceDirs{"file://" + source};
     std::unique_ptr<ConversionRun> run;
     bool again = false;      // convert again what is already converted
     QStringList statusLines; // the live line, as the run said it
@@ -60,7 +62,7 @@ struct Fixture
     }
     ConversionRun &start(int engines = 1, const QString &probe = {})
     {
-        run = std::make_unique<ConversionRun>(jobs, QStringList{"file://" + source}, destination,
+        run = std::make_unique<ConversionRun>(jobs, sourceDirs, destination,
                                               Engine{sandbox.engines() + QLatin1String("/ffmpeg")});
         run->setEnginesAtOnce(engines);
         run->setProbe(probe);
@@ -460,6 +462,20 @@ private slots:
 
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
+    // Dropped on their own, files named like the destination's bookkeeping land beside it.
+    void anOutputNeverTakesTheDestinationsOwnFiles()
+    {
+        Fixture f;
+        f.sourceDirs.clear();
+        f.add(ChecksumFileName, {}, {});
+        f.add(JournalFileName, {}, {});
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Converted, Outcome::Converted}));
+        QCOMPARE(readJournal(f.destination).size(), 2);
+        QVERIFY(!readFile(f.destination + '/' + ChecksumFileName).startsWith("source"));
+    }
+
     void engineStreamsGiveProgressLengthAndReason_data()
     {
         QTest::addColumn<QByteArray>("progress");
