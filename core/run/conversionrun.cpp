@@ -4,6 +4,7 @@
 #include "core/jobs/outputpath.h"
 #include "core/base/workingfolder.h"
 #include "core/jobs/uniqueoutputnames.h"
+#include "core/run/distinctjobs.h"
 #include "core/run/roomestimate.h"
 #include "core/run/runprogress.h"
 #include "core/run/runfiles.h"
@@ -18,7 +19,7 @@ constexpr int StatusIntervalMs = 500;
 
 ConversionRun::ConversionRun(const QList<ConversionJob> &jobs, const QStringList &sourceDirs,
                              const QString &destinationDir, const Engine &engine, QObject *parent)
-    : QObject(parent), m_jobs(jobs), m_sourceDirs(sourceDirs), m_destinationDir(destinationDir)
+    : QObject(parent), m_jobs(distinctJobs(jobs)), m_sourceDirs(sourceDirs), m_destinationDir(destinationDir)
 {
     m_tools.engine = engine;
     m_tools.copies = &m_copies;

@@ -462,6 +462,20 @@ private slots:
 
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
+    // A file dropped on its own and found again in a dropped folder, given one setting, is
+    // converted once; with another setting it is a file of its own.
+    void aFileListedTwiceIsConvertedOnce()
+    {
+        Fixture f;
+        f.add(QStringLiteral("a.mov"));
+        f.add(QStringLiteral("a.mov"), {}, {});
+        f.jobs.append(f.jobs.first());
+        f.jobs.last().path.replace(QStringLiteral("/a.mov"), QStringLiteral("/./a.mov"));
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.written(), QStringList({ChecksumFileName, "footage/a.MOV", "footage/a.mov"}));
+    }
+
     // Dropped on their own, files named like the destination's bookkeeping land beside it.
     void anOutputNeverTakesTheDestinationsOwnFiles()
     {
