@@ -72,17 +72,19 @@ QString OutputPaths::outputFolder(const QString &sourceFolder) const
     // Empty for a folder that does not exist, which then matches no source entry.
     const QString canonical = QDir(sourceFolder).canonicalPath();
     const QString folder = takeoutduplicatehash(QLatin1Char('/') + canonical + QLatin1Char('/'));
+    // A source folder holds the file when its path begins the folder's: the same names further
+    // in (a backup of the home folder on another disk) are another folder.
     const auto matched = std::find_if(m_sourceEntries.cbegin(), m_sourceEntries.cend(),
-                                      [&folder](const QString &entry) { return folder.contains(entry); });
+                                      [&folder](const QString &entry) { return folder.startsWith(entry); });
     if (matched == m_sourceEntries.cend())
         return m_destination;
     QString parent = oddeliimeodpat2(*matched);
     if (endsWithSeparator(parent))
         parent.chop(1);
     parent = oddeliimeodpat2(parent);
-    // The entry may stand inside the folder's path rather than at its start (a link in the
-    // entry): cutting there would give a meaningless relative part, even one beginning with
-    // "../", so such a file goes directly into the destination.
+    // The entry was matched with backslash pairs collapsed: where the literal path does not
+    // begin with its parent, cutting would give a meaningless relative part, even one beginning
+    // with "../", so such a file goes directly into the destination.
     const QString literal = collapseSlashes(QLatin1Char('/') + canonical + QLatin1Char('/'));
     if (!literal.startsWith(parent))
         return m_destination;

@@ -1,7 +1,28 @@
 #include "core/jobs/uniqueoutputnames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+namespace {
+constexpr qsizetype NameMax = 255; // bytes of one name on the disk
+
+// The path with number put before the last dot of the file name, or at the end when the name
+// has none; a name that would not fit on the disk loses whole characters before the number.
+QString nameWithin(const QString &path, const QString &number)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash + 1)
+        dot = path.size();
+    QString stem = path.mid(slash + 1, dot - slash - 1);
+    const QString tail = number + path.mid(dot);
+    const qsizetype room = NameMax - QFile::encodeName(tail).size();
+    while (!stem.isEmpty() && QFile::encodeName(stem).size() > room)
+        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    return path.left(slash + 1) + stem + tail;
+}
+} // namespace
 
 OutputNames::OutputNames(const QStringList &sources)
 {
@@ -26,7 +47,7 @@ QString OutputNames::fileKey(const QString &path)
 
 QString OutputNames::claim(const QString &candidate)
 {
-    QString name = candidate;
+    QString name = nameWithin(candidate, {});
     QString key = fileKey(name);
     for (int n = 2; m_taken.contains(key); ++n) {
         name = numberedName(candidate, n);
@@ -38,10 +59,5 @@ QString OutputNames::claim(const QString &candidate)
 
 QString numberedName(const QString &path, int n)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    const QString number = QLatin1Char('_') + QString::number(n);
-    if (dot <= slash + 1)
-        return path + number;
-    return path.left(dot) + number + path.mid(dot);
+    return nameWithin(path, QLatin1Char('_') + QString::number(n));
 }

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // Hands out output paths so that no output of a run overwrites a source of the run or
-// an output written earlier in it: a taken name A.MOV becomes A_2.MOV, A_3.MOV, ...
+// an output written earlier in it: a taken name A.MOV becomes A_2.MOV, A_3.MOV, ... A name
+// too long for the disk (255 bytes) is shortened first.
 class OutputNames
 {
 public:
@@ -22,5 +23,5 @@ private:
 };
 
 // The name of the n-th alternative for a path: before the last dot of the file name,
-// or at the end when the name has none.
+// or at the end when the name has none, shortened to fit the disk.
 QString numberedName(const QString &path, int n);

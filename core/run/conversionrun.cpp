@@ -4,6 +4,7 @@
 #include "core/jobs/outputpath.h"
 #include "core/base/workingfolder.h"
 #include "core/jobs/uniqueoutputnames.h"
+#include "core/run/distinctjobs.h"
 #include "core/run/roomestimate.h"
 #include "core/run/runprogress.h"
 #include "core/run/runfiles.h"
@@ -18,7 +19,7 @@ constexpr int StatusIntervalMs = 500;
 
 ConversionRun::ConversionRun(const QList<ConversionJob> &jobs, const QStringList &sourceDirs,
                              const QString &destinationDir, const Engine &engine, QObject *parent)
-    : QObject(parent), m_jobs(jobs), m_sourceDirs(sourceDirs), m_destinationDir(destinationDir)
+    : QObject(parent), m_jobs(distinctJobs(jobs)), m_sourceDirs(sourceDirs), m_destinationDir(destinationDir)
 {
     m_tools.engine = engine;
     m_tools.copies = &m_copies;
@@ -41,25 +42,17 @@ void ConversionRun::keepIntact(const QStringList &paths)
     m_keepIntact = paths;
 }
 
-void ConversionRun::setProbe(const QString &probe)
-{
-    m_tools.probe = probe;
-}
-
 void ConversionRun::setEnginesAtOnce(int count)
 {
     m_enginesAtOnce = std::max(1, count);
 }
 
-void ConversionRun::setConvertAgain(bool again)
-{
-    m_convertAgain = again;
-}
-
 void ConversionRun::plan()
 {
     const Journal journal = m_convertAgain ? Journal() : readJournal(m_destinationDir);
-    QStringList sources = m_keepIntact;
+    // Nor may an output take the name of the destination's own bookkeeping.
+    QStringList sources = m_keepIntact + QStringList{QDir(m_destinationDir).filePath(JournalFileName),
+                                                     QDir(m_destinationDir).filePath(ChecksumFileName)};
     for (const ConversionJob &job : std::as_const(m_jobs))
         sources.append(job.path);
     OutputNames names(sources);

@@ -39,10 +39,10 @@ public:
     void keepIntact(const QStringList &paths);
     // The ffprobe that reads every source before its engine starts and checks every output;
     // empty: the exit status and the size decide.
-    void setProbe(const QString &probe);
+    void setProbe(const QString &probe) { m_tools.probe = probe; }
     void setEnginesAtOnce(int count);
     // Converts and copies again what the destination's journal shows as already converted.
-    void setConvertAgain(bool again);
+    void setConvertAgain(bool again) { m_convertAgain = again; }
     // Asked once, before anything starts, when the outputs need more room than the
     // destination has free; false: nothing starts. Without a question the run goes on.
     using RoomQuestion = std::function<bool(qint64 needed, qint64 free)>;

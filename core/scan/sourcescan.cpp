@@ -78,7 +78,7 @@ QString pathOf(const QString &folder, const char *name, bool isFolder)
 }
 
 // The walk of QDirIterator with Subdirectories and no filter, on readdir's own entry types,
-// so that no entry costs a stat or a QFileInfo: hidden names (a leading dot) are neither
+// so that no file costs a stat or a QFileInfo: hidden names (a leading dot) are neither
 // listed nor entered, links to folders are not entered, links to files count as files,
 // unreadable folders give nothing. A path is its folder's path, "/" and its name, as
 // QDirIterator builds it. The files come in the order of their paths, so that the map of
@@ -86,8 +86,10 @@ QString pathOf(const QString &folder, const char *name, bool isFolder)
 class MediaWalk
 {
 public:
-    MediaWalk(const std::function<bool()> &aborted, const std::function<void()> &onEntry)
-        : m_aborted(aborted), m_onEntry(onEntry)
+    MediaWalk(const std::function<bool()> &aborted, const std::function<void()> &onEntry,
+              const QString &skipped)
+        : m_aborted(aborted), m_onEntry(onEntry),
+          m_skip(!skipped.isEmpty() && stat(QFile::encodeName(skipped).constData(), &m_skipped) == 0)
     {
     }
 
@@ -122,6 +124,8 @@ private:
 
     const std::function<bool()> &m_aborted;
     const std::function<void()> &m_onEntry;
+    struct stat m_skipped {};
+    const bool m_skip; // a folder below the root not to enter: the destination
     std::vector<Folder> m_open;
     // goimali() walks a list that grows with every ANALYZE; a tree holds few distinct
     // suffixes, so each is judged once per scan.
@@ -177,6 +181,10 @@ bool MediaWalk::enter(QString path, QByteArray native)
         bool file = false;
         bool isFolder = false;
         entryKind(dir, entry, file, isFolder);
+        struct stat info {};
+        if (isFolder && m_skip && fstatat(dirfd(dir), name, &info, 0) == 0 && info.st_dev == m_skipped.st_dev
+            && info.st_ino == m_skipped.st_ino)
+            continue;
         if (isFolder) {
             folder.entries.push_back({pathOf(folder.path, name, true), name, -1});
         } else if (file) {
@@ -227,13 +235,13 @@ QSet<QString> MediaWalk::found() const
 std::vector<std::string> scanFolder(const QString &path, QStringList &fajls,
                                     QMap<QString, QString> &fajls_novi,
                                     const std::function<bool()> &aborted,
-                                    const std::function<void()> &onEntry)
+                                    const std::function<void()> &onEntry, const QString &skipped)
 {
     const QString root = QLatin1Char('/') + path;
     qDebug() << "sega sme vo najdiekstenzii funkcijata...";
     qDebug() << "analyzing this folder.." << root;
 
-    MediaWalk walk(aborted, onEntry);
+    MediaWalk walk(aborted, onEntry, skipped);
     walk.run(root, fajls, fajls_novi);
 
     std::vector<std::string> result;

@@ -20,12 +20,13 @@ QString entryPath(const QString &text);
 
 // Scans "/" + path recursively and appends the files with a known media extension
 // to fajls, recording each one's extension in fajls_novi. aborted() is asked before
-// every entry; onEntry() is called for every entry. Returns the distinct extensions
-// found, sorted.
+// every entry; onEntry() is called for every entry. The folder skipped (the destination)
+// is not entered below path: its files are outputs, not sources. Returns the distinct
+// extensions found, sorted.
 std::vector<std::string> scanFolder(const QString &path, QStringList &fajls,
                                     QMap<QString, QString> &fajls_novi,
                                     const std::function<bool()> &aborted,
-                                    const std::function<void()> &onEntry);
+                                    const std::function<void()> &onEntry, const QString &skipped = {});
 
 // Groups fileList by the extensions of fajls_novi: lista gets the distinct sorted
 // extensions, filtrirani the distinct sorted paths of each, at the same index.

@@ -117,6 +117,8 @@ private slots:
         row("field marks leave path and folder", "footage/t|1*/A|*.mov", "MOV", "footage/t1/A.MOV");
         row("folder missing", "footage/gone/C.mov", "MOV", "C.MOV");
         row("entry found inside the folder's path", "footage/day1/A.mov", "MOV", "A.MOV", {"/ann/footage"});
+        row("entry inside the folder's path passed over", "footage/day1/A.mov", "MOV",
+            "Users/ann/footage/day1/A.MOV", {"/ann/footage", "@/Users"});
         // Its marks and backslashes are letters of the chosen folder's name.
         row("destination as named", "footage/c.mov", "MOV", "footage/c.MOV", {}, "@/out | a*b\\c");
     }
@@ -158,14 +160,17 @@ private slots:
         }
     }
 
-    // No claimed name is a source or an earlier claim, however the path is spelled.
+    // No claimed name is a source or an earlier claim, however the path is spelled, and none is
+    // too long for the disk.
     void claimedNamesMeetNoSourceAndNoEarlierOutput()
     {
         Sandbox sandbox;
         enter(sandbox);
         QVERIFY(touchFile(m_root + "/src/A.mov") && QFile::link(m_root + "/src", m_root + "/link"));
         OutputNames names({m_root + "/src/A.mov"});
+        const QString stem = QString(125, QChar(0xe9)) + 'x'; // 251 bytes: a name at the limit
         const QList<QPair<QString, QString>> claims = {
+            {"/o/" + stem + "y.MOV", "/o/" + stem + ".MOV"}, {"/o/" + stem + ".MOV", "/o/" + stem.left(124) + "_2.MOV"},
             {"/out/A.MOV", "/out/A.MOV"},         {"/out/A.MOV", "/out/A_2.MOV"},
             {"/src//./A.mov", "/src//./A_2.mov"}, {"/link/A.mov", "/link/A_3.mov"},
             {"/out/.hidden", "/out/.hidden"},     {"/out/.hidden", "/out/.hidden_2"},

@@ -1,5 +1,6 @@
 #include "core/files/checksums.h"
 #include "core/files/filecopy.h"
+#include "core/files/runjournal.h"
 #include "core/media/intermediates.h"
 #include "core/jobs/outputpath.h"
 #include "core/media/engineprogress.h"
@@ -34,6 +35,7 @@ struct Fixture
     QString destination = sandbox.path() + QLatin1String("/out");
     QString record = sandbox.path() + QLatin1String("/calls");
     QList<ConversionJob> jobs;
+    QStringList sourceDirs{"file://" + source};
     std::unique_ptr<ConversionRun> run;
     bool again = false;      // convert again what is already converted
     QStringList statusLines; // the live line, as the run said it
@@ -60,7 +62,7 @@ struct Fixture
     }
     ConversionRun &start(int engines = 1, const QString &probe = {})
     {
-        run = std::make_unique<ConversionRun>(jobs, QStringList{"file://" + source}, destination,
+        run = std::make_unique<ConversionRun>(jobs, sourceDirs, destination,
                                               Engine{sandbox.engines() + QLatin1String("/ffmpeg")});
         run->setEnginesAtOnce(engines);
         run->setProbe(probe);
@@ -460,6 +462,34 @@ private slots:
 
     // The engine's two streams as far as they have arrived: its "-progress" report, whose last
     // line may be cut anywhere, and its messages.
+    // A file dropped on its own and found again in a dropped folder, given one setting, is
+    // converted once; with another setting it is a file of its own.
+    void aFileListedTwiceIsConvertedOnce()
+    {
+        Fixture f;
+        f.add(QStringLiteral("a.mov"));
+        f.add(QStringLiteral("a.mov"), {}, {});
+        f.jobs.append(f.jobs.first());
+        f.jobs.last().path.replace(QStringLiteral("/a.mov"), QStringLiteral("/./a.mov"));
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.written(), QStringList({ChecksumFileName, "footage/a.MOV", "footage/a.mov"}));
+    }
+
+    // Dropped on their own, files named like the destination's bookkeeping land beside it.
+    void anOutputNeverTakesTheDestinationsOwnFiles()
+    {
+        Fixture f;
+        f.sourceDirs.clear();
+        f.add(ChecksumFileName, {}, {});
+        f.add(JournalFileName, {}, {});
+        f.start();
+        QVERIFY(f.finish());
+        QCOMPARE(f.outcomes(), QList<Outcome>({Outcome::Converted, Outcome::Converted}));
+        QCOMPARE(readJournal(f.destination).size(), 2);
+        QVERIFY(!readFile(f.destination + '/' + ChecksumFileName).startsWith("source"));
+    }
+
     void engineStreamsGiveProgressLengthAndReason_data()
     {
         QTest::addColumn<QByteArray>("progress");

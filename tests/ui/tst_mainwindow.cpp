@@ -165,6 +165,9 @@ private slots:
             << QStringList{"a.mov", "sub/b.mov", "sub/up>", "sub/c.mov>a.mov", "sub/d.mov>gone.mov"}
             << QStringList{"/sub"} << "/out" << QStringList{"mov:S/sub/b.mov", "mov:S/sub/c.mov"} << ""
             << false;
+        QTest::newRow("the destination inside a source holds outputs, not sources")
+            << QStringList{"a.mov", "out/sources/a.MOV", "sub/out/b.mov"} << QStringList{""} << "S/out"
+            << QStringList{"mov:S/a.mov", "mov:S/sub/out/b.mov"} << "" << false;
         QTest::newRow("dropped folder with a dot taken for a file")
             << QStringList{"Footage.2012/clip.mov"} << QStringList{"/Footage.2012"} << "/out"
             << QStringList{"2012:s/Footage.2012"} << "" << false;
@@ -224,7 +227,7 @@ private slots:
         for (const QString &drop : drops)
             dropped.append(source + drop);
         QVERIFY(dropPaths(&window, dropped));
-        destdir = destination;
+        destdir = QString(destination).replace(QLatin1String("S/"), source + QLatin1Char('/'));
         auto *checkMark = child(window, "label");
         checkMark->show();
         auto *abortButton = child(window, "pushButton_6");

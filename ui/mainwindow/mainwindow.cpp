@@ -294,7 +294,7 @@ std::vector<std::string> MainWindow::najdiEKSTENZII(QString path, QStringList &f
             sinceLastPoll = 0;
         }
     };
-    return scanFolder(path, fajls, fajls_novi, aborted, onEntry);
+    return scanFolder(path, fajls, fajls_novi, aborted, onEntry, destdir);
 }
 
 void MainWindow::on_pushButton_2_clicked()
