@@ -520,14 +520,13 @@ bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
     return copyFile(oldFilePath, newFilePath, true);
 }
 
-QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
+QList<ConversionJob> eksForm::takeJobs(QStringList *sources) const
 {
     QList<ConversionJob> jobs;
     for (int g = 0; g < groupFiles.size(); ++g) {
         for (int j = 0; j < groupFiles[g].size(); ++j) {
             const JobModel::Entry parts = JobModel::split(groupFiles[g][j]);
             const QString extension = JobModel::outputExtension(parts.marker);
-            groupFiles[g][j] = parts.path;
             sources->append(QLatin1Char('/') + parts.path);
 
             const QString setting = groupSettings.value(g).value(j);
