@@ -195,6 +195,14 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
 
     ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
                                                     QItemSelectionModel::SelectCurrent);
+    // An extension reached with the arrow keys is the one APPLY and Reset work on, so its
+    // files and advice are shown as for a click. Connected only now: making the first row
+    // current above is no choice of the user's.
+    connect(ui->listView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    on_listView_clicked(current);
+            });
     // Whatever the label held was advice for another format.
     ui->label_2->clear();
     showGuidance(lista.value(0));
