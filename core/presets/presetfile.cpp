@@ -20,11 +20,18 @@ QString presetLine(const QString &name, const QString &arguments, const QString 
            + extension;
 }
 
-QString presetRefusal(const QString &arguments, const QString &extension)
+QString presetRefusal(const QString &name, const QString &arguments, const QString &extension)
 {
     if (arguments.trimmed().isEmpty() || extension.trimmed().isEmpty())
         return QStringLiteral("A preset needs its arguments and the extension of the resulting "
                               "file (MOV, AVI, DV etc.).");
+    // "*" divides the fields of the preset's line and "|" ends a file's setting in the form:
+    // either in the wrong field would give the engine other arguments or the output another
+    // extension than the ones typed.
+    if (name.contains(QLatin1Char('*')) || arguments.contains(QLatin1Char('*'))
+        || extension.contains(QLatin1Char('*')) || name.contains(QLatin1Char('|'))
+        || extension.contains(QLatin1Char('|')))
+        return QStringLiteral("A preset cannot hold \"*\", nor \"|\" in its name or extension.");
     if (!shellWords(arguments))
         return QStringLiteral("The arguments of a preset must not leave a quote or a backslash "
                               "open.");
@@ -35,8 +42,10 @@ QString presetLineRefusal(const QString &line)
 {
     if (!line.startsWith(QLatin1Char('*')))
         return QString();
-    return presetRefusal(line.section(QLatin1Char('*'), 2, 2),
-                         line.section(QLatin1Char('*'), 3, 3));
+    // Whatever follows the third "*" is taken for the extension, so that a line of more than
+    // four fields is refused for its "*".
+    return presetRefusal(line.section(QLatin1Char('*'), 1, 1), line.section(QLatin1Char('*'), 2, 2),
+                         line.section(QLatin1Char('*'), 3));
 }
 
 void savepreset(std::string line)

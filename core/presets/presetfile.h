@@ -9,8 +9,9 @@ QString presetsFilePath();
 // "*" + NAME + "*" + arguments + "*" + extension, the name upper-cased.
 QString presetLine(const QString &name, const QString &arguments, const QString &extension);
 // Why no preset can be made of these fields, or an empty text when one can: a preset needs
-// arguments the shell can split into words and the extension of the resulting file.
-QString presetRefusal(const QString &arguments, const QString &extension);
+// arguments the shell can split into words and the extension of the resulting file, and no
+// field may hold the marks that divide a preset's line or end a file's setting.
+QString presetRefusal(const QString &name, const QString &arguments, const QString &extension);
 // The same for a line of a preset file: lines that are no preset line are not judged.
 QString presetLineRefusal(const QString &line);
 

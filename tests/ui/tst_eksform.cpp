@@ -108,7 +108,9 @@ private slots:
                  QStringList({Settings::argumentsFor({Settings::Wav, {}, "16", "48000"}),
                               "-vcodec mpeg4 -b 5M"}));
 
-        f.clickExtension(1);
+        // The arrow key moves to the next extension as a click does: its files are shown.
+        QTest::keyClick(f.child<QListView>("listView"), Qt::Key_Down);
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
         f.chooseSetting(Settings::CopyOnly);
         f.press({3});
         f.chooseSetting(Settings::DvPal);
@@ -211,6 +213,7 @@ private slots:
         QTest::newRow("no arguments") << "" << QStringList{};
         QTest::newRow("quote left open") << "-metadata title='My" << QStringList{};
         QTest::newRow("backslash left open") << "-an \\" << QStringList{};
+        QTest::newRow("*, which divides a preset's fields") << "-vf scale=iw*2:-2" << QStringList{};
         QTest::newRow("'") << " -metadata title='My Clip' -an"
                            << QStringList{"-metadata", "title=My Clip", "-an"};
         QTest::newRow("\\") << "-metadata title=My\\ Clip" << QStringList{"-metadata", "title=My Clip"};
@@ -271,7 +274,8 @@ private slots:
     {
         Fixture f;
         const QString imported = f.sandbox.path() + "/mine.txt";
-        QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"));
+        QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
+                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n"));
         Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
             return imported;
         });
@@ -281,7 +285,8 @@ private slots:
         QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"), QByteArray("*GOOD*-an*wav\nnotes\n"));
         QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
         QCOMPARE(f.answers.texts.size(), 1);
-        for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov"})
+        for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov", "*STAR*-vf scale=iw*2:-2*mp4",
+                                   "*A|B*-an*mp4", "*BAR*-an*m|p4"})
             QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
     }
 

@@ -6,6 +6,7 @@
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
+#include "core/presets/presetfile.h"
 #include "core/run/roomestimate.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -20,7 +21,7 @@
 #include <QtTest>
 
 namespace {
-// A form with files in "footage" set to DV PAL, converted by a stand-in engine that runs the
+// A form with files in "footage" set to DV PAL (or the given setting), converted by a stand-in engine that runs the
 // shell text `does` before writing its output. The ffprobe beside it finds every file a
 // sound DV PAL clip; the opener is a recording stand-in.
 struct Fixture
@@ -30,7 +31,7 @@ struct Fixture
     DialogAnswers answers{QMessageBox::No};
     eksForm form;
 
-    explicit Fixture(const QByteArray &does, int files = 2)
+    explicit Fixture(const QByteArray &does, int files = 2, const QString &setting = Settings::DvPal)
     {
         writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/calls",
                               does + "\nhead -c 3000 /dev/zero > \"$last\"");
@@ -49,8 +50,8 @@ echo '{"format": {"duration": "1.0"}, "streams": [
         form.show();
         form.receiveEXT({"mov"}, {paths}, {"file://" + source}, sandbox.path() + "/out");
         for (int j = 0; j < files; ++j) {
-            form.groupSettings[0][j] = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
-            form.groupFiles[0][j] += "|" + Settings::DvPal + "|";
+            form.groupSettings[0][j] = Settings::argumentsFor({setting, {}, {}, {}, false});
+            form.groupFiles[0][j] += "|" + setting + "|";
         }
         child<QSpinBox>("spinBoxEngines")->setValue(1);
     }
@@ -161,12 +162,21 @@ private slots:
         QCOMPARE(QDir(out).isEmpty(), !yes);
     }
 
+    void aSecondRunSkipsWhatIsConvertedUnlessToldAndTheChoicesAreKept_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("DV PAL") << Settings::DvPal;
+        QTest::newRow("preset with its own extension") << presetLine("mine", "-an", "mp4");
+    }
     void aSecondRunSkipsWhatIsConvertedUnlessToldAndTheChoicesAreKept()
     {
-        Fixture f({});
+        QFETCH(QString, setting);
+        Fixture f({}, 2, setting);
         QCheckBox *again = f.child<QCheckBox>("checkBoxConvertAgain");
-        QVERIFY(!again->isChecked());
+        QVERIFY(!again->isChecked() || QTest::currentDataTag() != QLatin1String("DV PAL"));
+        again->setChecked(false); // kept from the row before
         const QString calls = f.sandbox.path() + "/calls";
+        const QString extension = Settings::outputExtension(setting);
         const QString out = f.sandbox.path() + "/out/footage/";
         for (int run : {1, 2}) {
             f.run();
@@ -174,8 +184,8 @@ private slots:
         }
         QCOMPARE(recordedCalls(calls).size(), 2);
         QCOMPARE(f.answers.texts.last(), reportText({}));
-        QCOMPARE(f.answers.detailed.last(), AlreadyConvertedText + ": " + out + "clip0.MOV\n" + AlreadyConvertedText
-                                                + ": " + out + "clip1.MOV");
+        QCOMPARE(f.answers.detailed.last(), AlreadyConvertedText + ": " + out + "clip0." + extension + "\n"
+                                                + AlreadyConvertedText + ": " + out + "clip1." + extension);
         // A run with nothing left to do ran to its end: it was not stopped.
         QCOMPARE(f.child<QLabel>("label_4")->text(), FinishedText);
         QCOMPARE(f.child<QProgressBar>("progressBar")->value(), 100);
@@ -185,6 +195,7 @@ private slots:
         f.run();
         QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 3, 10000);
         QCOMPARE(recordedCalls(calls).size(), 4);
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"clip0." + extension, "clip1." + extension}));
         eksForm other;
         QVERIFY(other.findChild<QCheckBox *>("checkBoxConvertAgain")->isChecked());
         QCOMPARE(savedEnginesAtOnce(), std::min(2, QThread::idealThreadCount()));

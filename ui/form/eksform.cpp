@@ -195,6 +195,14 @@ void eksForm::receiveEXT(QStringList lista, QVector<QStringList> filtrirani,
 
     ui->listView->selectionModel()->setCurrentIndex(extensionModel->index(0),
                                                     QItemSelectionModel::SelectCurrent);
+    // An extension reached with the arrow keys is the one APPLY and Reset work on, so its
+    // files and advice are shown as for a click. Connected only now: making the first row
+    // current above is no choice of the user's.
+    connect(ui->listView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    on_listView_clicked(current);
+            });
     // Whatever the label held was advice for another format.
     ui->label_2->clear();
     showGuidance(lista.value(0));
@@ -520,14 +528,13 @@ bool eksForm::SRCopyFile2(QString oldFilePath, QString newFilePath)
     return copyFile(oldFilePath, newFilePath, true);
 }
 
-QList<ConversionJob> eksForm::takeJobs(QStringList *sources)
+QList<ConversionJob> eksForm::takeJobs(QStringList *sources) const
 {
     QList<ConversionJob> jobs;
     for (int g = 0; g < groupFiles.size(); ++g) {
         for (int j = 0; j < groupFiles[g].size(); ++j) {
             const JobModel::Entry parts = JobModel::split(groupFiles[g][j]);
             const QString extension = JobModel::outputExtension(parts.marker);
-            groupFiles[g][j] = parts.path;
             sources->append(QLatin1Char('/') + parts.path);
 
             const QString setting = groupSettings.value(g).value(j);

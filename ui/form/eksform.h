@@ -83,8 +83,9 @@ protected:
 
 private:
     int selectedGroup() const;
-    // The jobs of RUN IT NOW; every entry is cut back to its path, as the run always did.
-    QList<ConversionJob> takeJobs(QStringList *sources);
+    // The jobs of RUN IT NOW. The entries keep their markers: a preset's marker carries the
+    // extension of its outputs, which a later run (after Stop, say) needs as much as this one.
+    QList<ConversionJob> takeJobs(QStringList *sources) const;
     void setRunning(bool running);
     void runFinished();
     QList<int> selectedFileRows(int group) const;

@@ -19,7 +19,8 @@ DialogPRESETS::~DialogPRESETS()
 
 void DialogPRESETS::accept()
 {
-    const QString refusal = presetRefusal(ui->lineEdit_2->text(), ui->lineEdit_3->text());
+    const QString refusal = presetRefusal(ui->lineEdit->text(), ui->lineEdit_2->text(),
+                                          ui->lineEdit_3->text());
     if (refusal.isEmpty()) {
         QDialog::accept();
         return;
