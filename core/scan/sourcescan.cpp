@@ -4,7 +4,9 @@
 #include "core/media/extensions.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QStringBuilder>
@@ -89,7 +91,8 @@ public:
     MediaWalk(const std::function<bool()> &aborted, const std::function<void()> &onEntry,
               const QString &skipped)
         : m_aborted(aborted), m_onEntry(onEntry),
-          m_skip(!skipped.isEmpty() && stat(QFile::encodeName(skipped).constData(), &m_skipped) == 0)
+          m_skip(!skipped.isEmpty() && stat(QFile::encodeName(skipped).constData(), &m_skipped) == 0),
+          m_skippedName(QFile::encodeName(QFileInfo(QDir::cleanPath(skipped)).fileName()))
     {
     }
 
@@ -126,6 +129,7 @@ private:
     const std::function<void()> &m_onEntry;
     struct stat m_skipped {};
     const bool m_skip; // a folder below the root not to enter: the destination
+    const QByteArray m_skippedName; // only a folder of its name is asked whether it is it
     std::vector<Folder> m_open;
     // goimali() walks a list that grows with every ANALYZE; a tree holds few distinct
     // suffixes, so each is judged once per scan.
@@ -182,8 +186,8 @@ bool MediaWalk::enter(QString path, QByteArray native)
         bool isFolder = false;
         entryKind(dir, entry, file, isFolder);
         struct stat info {};
-        if (isFolder && m_skip && fstatat(dirfd(dir), name, &info, 0) == 0 && info.st_dev == m_skipped.st_dev
-            && info.st_ino == m_skipped.st_ino)
+        if (isFolder && m_skip && m_skippedName == name && fstatat(dirfd(dir), name, &info, 0) == 0
+            && info.st_dev == m_skipped.st_dev && info.st_ino == m_skipped.st_ino)
             continue;
         if (isFolder) {
             folder.entries.push_back({pathOf(folder.path, name, true), name, -1});
