@@ -17,10 +17,9 @@ int printJournalReport(const QString &destination)
     const Journal journal = readJournal(destination);
     if (journal.isEmpty()) {
         QFile file(QDir(destination).filePath(JournalFileName));
-        const QString why = !file.exists() ? QStringLiteral("no file was converted there (no journal)")
-                            : file.open(QIODevice::ReadOnly)
-                                ? QStringLiteral("no file was converted there (no whole line in its journal)")
-                                : QStringLiteral("its journal cannot be read: ") + file.errorString();
+        const QString why = !file.exists()                  ? NoJournalText
+                            : file.open(QIODevice::ReadOnly) ? NoWholeLineText
+                                                             : UnreadableJournalText.arg(file.errorString());
         std::fprintf(stderr, "%s: %s\n", qPrintable(destination), qPrintable(why));
         return 1;
     }

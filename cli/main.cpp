@@ -4,7 +4,6 @@
 #include "cli/fileconversion.h"
 #include "cli/journalreport.h"
 #include "core/base/tracing.h"
-#include "core/files/filecopy.h"
 #include "core/run/runfiles.h"
 
 #include <QCommandLineParser>
@@ -91,9 +90,6 @@ int main(int argc, char *argv[])
 
     ConversionJob job;
     job.path = absolute(paths.at(0));
-    // The output takes its name by replacing whatever file has it.
-    if (output == job.path || isSameFile(job.path, output))
-        return usage(QStringLiteral("OUTPUT must not be SOURCE"));
     job.copyOnly = parser.isSet(copy);
     job.arguments = parser.value(arguments);
     job.outputExtension = QFileInfo(output).suffix();

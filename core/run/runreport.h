@@ -16,6 +16,9 @@ inline const QString FinishedText = QStringLiteral(
 inline const QString StoppedText = QStringLiteral("stopped");
 inline const QString NotStartedText = QStringLiteral("not started");
 inline const QString AlreadyConvertedText = QStringLiteral("already converted");
+// The output's name leads to the source itself (a folder mounted twice, a disk that does not
+// tell case apart); the file is left alone.
+inline const QString OutputIsSourceText = QStringLiteral("the output's name leads to its source, which is kept");
 // Another process (a render node, the same batch run twice) is writing the output right now.
 inline const QString BeingWrittenText = QStringLiteral("being written by another run");
 // "%1" how many partial files an earlier, interrupted run had left beside the outputs.

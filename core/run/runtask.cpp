@@ -130,9 +130,12 @@ void RunTask::start()
         m_sourceState = fileState(m_source);
     // The source's folder under the destination was made with the plan; a destination gone
     // away or read-only since then says so here, before any engine or copy meets it.
-    if (const int error = makeFolderOf(m_output)) {
+    const int error = makeFolderOf(m_output);
+    // A folder mounted twice or a disk that does not tell case apart can lead the output's
+    // name to the source itself: no path shows it, the file's identity does.
+    if (error || isSameFile(m_source, m_output)) {
         emit slotFreed();
-        conclude(Outcome::Failed, destinationMessage(error));
+        conclude(Outcome::Failed, error ? destinationMessage(error) : OutputIsSourceText);
         return;
     }
     if (!m_claim.take(m_partial)) {
@@ -224,13 +227,6 @@ void RunTask::checkOutput()
 
 void RunTask::accept()
 {
-    // A folder mounted twice or a disk that does not tell case apart can lead the output's
-    // name to the source itself: no path shows it, the file's identity does.
-    if (isSameFile(m_source, m_output)) {
-        QFile::remove(m_partial);
-        conclude(Outcome::Failed, QStringLiteral("the output's name leads to its source, which is kept"));
-        return;
-    }
     QString error;
     copyFileTimes(m_source, m_partial);
     if (!renameOver(m_partial, m_output, &error)) {

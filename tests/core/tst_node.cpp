@@ -1,3 +1,4 @@
+#include "cli/journalreport.h"
 #include "core/base/workingfolder.h"
 #include "core/engines/enginefolder.h"
 #include "core/files/checksums.h"
@@ -209,9 +210,12 @@ private slots:
         QVERIFY(QFile::copy(clip(), source));
         QVERIFY(QFile::link(destination.path(), destination.filePath("link")));
         int status = -1;
-        runProgram(ORLENNE_CONVERT, {"--destination", destination.path(), how, "--", source,
-                                     destination.filePath(outputName)}, &status);
-        QCOMPARE(status, 2);
+        const QString said = QString::fromUtf8(runProgram(
+            "/bin/sh", {"-c", "\"$0\" --destination \"$1\" \"$2\" -- \"$3\" \"$4\" 2>&1", ORLENNE_CONVERT,
+                        destination.path(), how, source, destination.filePath(outputName)},
+            &status));
+        QCOMPARE(status, 1);
+        QVERIFY2(said.contains(OutputIsSourceText), qPrintable(said));
         QCOMPARE(readFile(source), readFile(clip()));
     }
 
@@ -221,9 +225,9 @@ private slots:
         QTemporaryDir destination;
         const QString journal = destination.filePath(JournalFileName);
         const QList<QPair<std::function<bool()>, QString>> cases{
-            {[] { return true; }, "(no journal)"},
-            {[&] { return writeFile(journal, "{\"output\": \"cut"); }, "(no whole line in its journal)"},
-            {[&] { return QFile::remove(journal) && QDir().mkdir(journal); }, "cannot be read"}};
+            {[] { return true; }, NoJournalText},
+            {[&] { return writeFile(journal, "{\"output\": \"cut"); }, NoWholeLineText},
+            {[&] { return QFile::remove(journal) && QDir().mkdir(journal); }, UnreadableJournalText.arg(QString())}};
         for (const auto &[make, why] : cases) {
             QVERIFY(make());
             int status = -1;

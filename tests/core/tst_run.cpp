@@ -457,11 +457,11 @@ private slots:
         f.start();
         QVERIFY(f.finish());
         QCOMPARE(f.outcomes(), QList<Outcome>{Outcome::Failed});
+        QCOMPARE(f.run->results().first().reason, OutputIsSourceText);
         QCOMPARE(readFile(f.source + QLatin1String("/a.MOV")), QByteArray("source a.MOV"));
+        QVERIFY(!QFileInfo::exists(f.record)); // known before any engine ran
     }
 
-    // The engine's two streams as far as they have arrived: its "-progress" report, whose last
-    // line may be cut anywhere, and its messages.
     // A file dropped on its own and found again in a dropped folder, given one setting, is
     // converted once; with another setting it is a file of its own.
     void aFileListedTwiceIsConvertedOnce()
@@ -490,6 +490,8 @@ private slots:
         QVERIFY(!readFile(f.destination + '/' + ChecksumFileName).startsWith("source"));
     }
 
+    // The engine's two streams as far as they have arrived: its "-progress" report, whose last
+    // line may be cut anywhere, and its messages.
     void engineStreamsGiveProgressLengthAndReason_data()
     {
         QTest::addColumn<QByteArray>("progress");
