@@ -76,6 +76,11 @@ QByteArray copyAndVerify(const QString &source, const QString &target, CopyContr
     return why.isEmpty() ? original : QByteArray();
 }
 
+bool fitsOnOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+}
+
 bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArray>> &files,
                      QString *error)
 {
@@ -101,9 +106,9 @@ bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArra
         }
     }
     for (const auto &[name, hash] : files) {
-        const QByteArray encoded = QFile::encodeName(name);
-        if (encoded.contains('\n') || encoded.contains('\r'))
+        if (!fitsOnOneLine(name))
             continue;
+        const QByteArray encoded = QFile::encodeName(name);
         lines.insert(encoded, hash + "  " + encoded);
     }
 

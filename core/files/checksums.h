@@ -23,8 +23,12 @@ QByteArray copyAndVerify(const QString &source, const QString &target, CopyContr
 
 inline const QString ChecksumFileName = QStringLiteral("checksums.xxh128");
 
+// Whether text can stand on one line of a file of lines (the checksum file, the batch file):
+// a line break in a name would split it.
+bool fitsOnOneLine(const QString &text);
+
 // Adds lines for the files (paths relative to folder, with their hashes) to folder's
-// checksum file, replacing older lines for the same files. A name holding a line break
-// cannot be written in that format and is left out.
+// checksum file, replacing older lines for the same files. A name that does not fit on one
+// line (fitsOnOneLine) cannot be written in that format and is left out.
 bool recordChecksums(const QString &folder, const QList<QPair<QString, QByteArray>> &files,
                      QString *error);

@@ -1,8 +1,8 @@
 #include "core/run/conversionrun.h"
 
+#include "core/base/workingfolder.h"
 #include "core/files/checksums.h"
 #include "core/jobs/outputpath.h"
-#include "core/base/workingfolder.h"
 #include "core/jobs/uniqueoutputnames.h"
 #include "core/run/distinctjobs.h"
 #include "core/run/roomestimate.h"

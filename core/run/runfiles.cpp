@@ -1,6 +1,7 @@
 #include "core/run/runfiles.h"
 
 #include "core/base/workingfolder.h"
+#include "core/files/checksums.h"
 #include "core/files/filecopy.h"
 
 #include <QFile>
@@ -41,11 +42,6 @@ QString writeBatchFile(const QStringList &commands)
     if (!file.commit())
         error = notWritten(file.fileName(), file.errorString());
     return error;
-}
-
-bool fitsOnOneLine(const QString &text)
-{
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
 }
 
 Engine NodeCommand::batchEngine(const Engine &engine)

@@ -17,9 +17,6 @@ inline const QString DesktopFileNotWrittenText = QStringLiteral("%1 could not be
 // The batch file: one command per line, plain text, for running the batch again elsewhere
 // (GNU parallel takes it as it is). A command holding a line break is left out.
 QString writeBatchFile(const QStringList &commands);
-// Whether text can be a line of the batch file or the checksum file: a line break in a name
-// would split it.
-bool fitsOnOneLine(const QString &text);
 // "%1" the file of lines (batch_file.txt, the checksum file), "%2" the file it leaves out.
 inline const QString LeftOutText = QStringLiteral("left out of %1, as its name holds a line break: %2");
 
