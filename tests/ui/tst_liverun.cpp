@@ -173,8 +173,10 @@ private slots:
         QFETCH(QString, setting);
         Fixture f({}, 2, setting);
         QCheckBox *again = f.child<QCheckBox>("checkBoxConvertAgain");
-        QVERIFY(!again->isChecked() || QTest::currentDataTag() != QLatin1String("DV PAL"));
-        again->setChecked(false); // kept from the row before
+        // Off at first; then it is kept between sessions, so a later row finds the one before's.
+        if (QTest::currentDataTag() == QLatin1String("DV PAL"))
+            QVERIFY(!again->isChecked());
+        again->setChecked(false);
         const QString calls = f.sandbox.path() + "/calls";
         const QString extension = Settings::outputExtension(setting);
         const QString out = f.sandbox.path() + "/out/footage/";
