@@ -150,6 +150,8 @@ void ConversionRun::readSources()
         m_stopping = true;
         removeEmptyFolders();
     }
+    // The time left goes by the work alone: not the reading, nor a room question left waiting.
+    m_clock.start();
     startNext();
 }
 
