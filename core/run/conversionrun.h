@@ -52,6 +52,9 @@ public:
     // Ends the running engines and copies and starts nothing more.
     void stop();
     bool isRunning() const { return m_running; }
+    // Whether the run was cut short (Stop, a full destination, No to the room question)
+    // rather than working through every job.
+    bool wasStopped() const { return m_stopping; }
 
     QList<Result> results() const;
     // The outputs that were not produced, in job order.

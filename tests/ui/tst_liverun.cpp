@@ -7,6 +7,8 @@
 #include "ui/form/eksform.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
+#include "core/files/partialclaim.h"
+#include "core/jobs/outputpath.h"
 #include "core/run/roomestimate.h"
 #include "testsupport.h"
 #include "uisupport.h"
@@ -116,6 +118,23 @@ private slots:
         QCOMPARE(f.answers.detailed.first(), StoppedText + ": " + out + "clip0.MOV\n" + NotStartedText + ": " + out + "clip1.MOV");
         QCOMPARE(f.child<QLabel>("label_4")->text(), StoppedFinishedText);
         QVERIFY(f.child<QProgressBar>("progressBar")->value() < 100);
+    }
+
+    // Another run (a render node, the batch started twice) is writing one output: this run
+    // leaves it alone and ends by itself, which is what the window says.
+    void aRunThatLeftAnOutputToAnotherRunWasNotStopped()
+    {
+        Fixture f({});
+        const QString out = f.sandbox.path() + "/out/footage/";
+        QVERIFY(QDir().mkpath(out));
+        PartialClaim elsewhere;
+        QVERIFY(elsewhere.take(partialPath(out + "clip0.MOV", 0)));
+        f.run();
+        QTRY_COMPARE_WITH_TIMEOUT(f.answers.texts.size(), 1, 10000);
+        QCOMPARE(f.answers.texts.first(), reportText({out + "clip0.MOV"}));
+        QVERIFY(f.answers.detailed.first().contains(BeingWrittenText));
+        QCOMPARE(f.child<QLabel>("label_4")->text(), FinishedText);
+        QCOMPARE(f.child<QProgressBar>("progressBar")->value(), 100);
     }
 
     void closingDuringARunStopsItAndThenCloses()

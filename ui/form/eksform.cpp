@@ -605,12 +605,12 @@ void eksForm::runFinished()
     m_run = nullptr;
     run->deleteLater();
     setRunning(false);
-    // Jobs that never started are left only by a stop.
     const QList<ConversionRun::Result> results = run->results();
     qsizetype ended = 0;
     for (const ConversionRun::Result &result : results)
         ended += result.outcome != Outcome::NotStarted && result.outcome != Outcome::Stopped;
-    const bool stopped = ended < results.size();
+    // A job left to another run that is writing its output does not make this run a stopped one.
+    const bool stopped = run->wasStopped() && ended < results.size();
     // After a stop the bar shows how much of the batch was done.
     ui->progressBar->setValue(stopped ? int(100 * ended / results.size()) : 100);
     ui->label_4->setText(stopped ? StoppedFinishedText : FinishedText);
