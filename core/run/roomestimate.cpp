@@ -2,6 +2,7 @@
 
 #include "core/media/mediaprobe.h"
 #include "core/media/settingscatalogue.h"
+#include "core/media/sourcefit.h"
 #include "core/run/runtask.h"
 
 #include <QFileInfo>
@@ -57,12 +58,11 @@ double videoBitRate(const QString &arguments)
     return match.captured(1).toDouble() * scale;
 }
 
-double pixelBitRate(const QString &profile, const StreamInfo &video)
+// frames: the rate the output is written at.
+double pixelBitRate(const QString &profile, const StreamInfo &video, double frames)
 {
     const auto row = std::find_if(std::begin(profileRates), std::end(profileRates),
                                   [&](const ProfileRate &rate) { return profile == QLatin1String(rate.profile); });
-    // A varying rate is made constant at the higher of the two figures ffprobe gives.
-    const double frames = std::max(video.rate.value(), video.averageRate.value());
     if (row == std::end(profileRates))
         return 0;
     return row->bitsPerPixel * video.frameSize.width() * video.frameSize.height() * frames;
@@ -110,7 +110,7 @@ qint64 roomNeeded(const ConversionJob &job, const MediaInfo &source, qint64 sour
         if (demand.videoCodec == QLatin1String("dvvideo"))
             video = DvBitsPerSecond;
         else if (!demand.profile.isEmpty())
-            video = pixelBitRate(demand.profile, *picture);
+            video = pixelBitRate(demand.profile, *picture, writtenRate(demand, source).value());
         else
             video = videoBitRate(job.arguments);
         if (video <= 0) // H.264, or a picture whose size or rate ffprobe did not tell

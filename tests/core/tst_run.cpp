@@ -396,6 +396,11 @@ private slots:
         QTest::newRow("DNxHR HQ, 1080p 29.97: 220 Mb/s")
             << Settings::intermediateArguments(Settings::Dnxhr, "HQ") << clip(video(1920, 1080, "30000/1001"))
             << stream(220e6) << 1.25 * stream(220e6);
+        QTest::newRow("DNxHR HQ, a varying rate made a constant 23.976: 176 Mb/s")
+            << Settings::intermediateArguments(Settings::Dnxhr, "HQ")
+            << clip(R"({"codec_type": "video", "width": 1920, "height": 1080, "r_frame_rate": "60/1",
+                        "avg_frame_rate": "24000/1001"})")
+            << stream(176e6) << 1.25 * stream(176e6);
         QTest::newRow("ProRes 422 HQ, 2160p 25: 737 Mb/s")
             << Settings::intermediateArguments(Settings::Prores, "422 HQ") << clip(video(3840, 2160, "25"))
             << stream(737e6) << 1.25 * stream(737e6);
