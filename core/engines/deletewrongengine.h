@@ -10,5 +10,6 @@ public:
 };
 
 inline constexpr qint64 MinimumEngineSize = 3000000;
-// Whether the file begins like a program (ELF, Mach-O or "#!").
-bool looksLikeProgram(const QString &path);
+// Whether the cleanup keeps a file of this size that begins with head: a large one, or a
+// program (ELF, Mach-O or "#!").
+bool keptByCleanup(qint64 size, const QByteArray &head);

@@ -16,8 +16,8 @@ namespace {
 constexpr int BigSize = MinimumEngineSize;
 const QByteArray BigEngine(BigSize, 'e');
 
-// Answers /big with an engine of 3,000,000 bytes, /small with one byte less, /moved with a
-// redirect to /big, and anything else with 404.
+// Answers /big with an engine of 3,000,000 bytes, /small with one byte less, /page with a
+// web page, /moved with a redirect to /big, and anything else with 404.
 class EngineServer final : public QObject
 {
 public:
@@ -50,6 +50,8 @@ private:
         QByteArray body = BigEngine;
         if (path == "/small") {
             body = QByteArray(BigSize - 1, '\0');
+        } else if (path == "/page") {
+            body = "<html><body><a href=\"/big\">ffmpeg</a></body></html>";
         } else if (path == "/moved") {
             status = "302 Found";
             headers = "Location: " + url("/big").toLatin1() + "\r\n";
@@ -89,26 +91,31 @@ class GetEngineTest final : public QObject
 
 private slots:
     // A download of at least 3,000,000 bytes replaces the engine of its name, executable;
-    // anything smaller is removed by the cleanup. A name that is not one file name is
-    // refused before any request, and the dialog stays open for it to be corrected.
+    // anything smaller, which the cleanup would remove, is reported and replaces nothing. A
+    // name that is not one file name is refused before any request, and the dialog stays
+    // open for it to be corrected.
     void downloadReplacesTheEngineOnlyWhenLargeEnough_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("engine"); // the engine afterwards: "new", "old" or none
-        QTest::newRow("3000000 bytes") << "ffmpeg" << QByteArray("/big") << "new";
-        QTest::newRow("2999999 bytes") << "ffmpeg" << QByteArray("/small") << "";
-        QTest::newRow("redirected to 3000000 bytes") << "ffmpeg" << QByteArray("/moved") << "new";
-        QTest::newRow("empty name") << "" << QByteArray("/big") << "old";
-        QTest::newRow("name with a slash") << "a/ffmpeg" << QByteArray("/big") << "old";
-        QTest::newRow("name ..") << ".." << QByteArray("/big") << "old";
-        QTest::newRow("name .") << "." << QByteArray("/big") << "old";
+        QTest::addColumn<bool>("asked"); // whether the server was asked
+        QTest::addColumn<QString>("engine"); // ffmpeg afterwards: "new" or "old"
+        QTest::newRow("3000000 bytes") << "ffmpeg" << QByteArray("/big") << true << "new";
+        QTest::newRow("2999999 bytes") << "ffmpeg" << QByteArray("/small") << true << "old";
+        QTest::newRow("a web page") << "ffmpeg" << QByteArray("/page") << true << "old";
+        QTest::newRow("a web page, new name") << "sox" << QByteArray("/page") << true << "old";
+        QTest::newRow("redirected to 3000000 bytes") << "ffmpeg" << QByteArray("/moved") << true << "new";
+        QTest::newRow("empty name") << "" << QByteArray("/big") << false << "old";
+        QTest::newRow("name with a slash") << "a/ffmpeg" << QByteArray("/big") << false << "old";
+        QTest::newRow("name ..") << ".." << QByteArray("/big") << false << "old";
+        QTest::newRow("name .") << "." << QByteArray("/big") << false << "old";
     }
 
     void downloadReplacesTheEngineOnlyWhenLargeEnough()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, path);
+        QFETCH(bool, asked);
         QFETCH(QString, engine);
         Sandbox sandbox;
         EngineServer server;
@@ -121,13 +128,11 @@ private slots:
         auto *dialog = new getengine(&form);
 
         download(dialog, name, server.url(path.constData()));
-        const bool refused = engine == "old";
-        QCOMPARE(answers.texts.size(), refused ? 1 : 0);
-        QCOMPARE(server.requests.isEmpty(), refused);
-        QCOMPARE(dialog->isVisible(), refused);
-        QCOMPARE(filesBelow(sandbox.engines()), engine.isEmpty() ? QStringList() : QStringList{"ffmpeg"});
-        if (!engine.isEmpty())
-            QCOMPARE(readFile(ffmpeg), refused ? old : BigEngine);
+        QCOMPARE(filesBelow(sandbox.engines()), QStringList{"ffmpeg"});
+        QCOMPARE(readFile(ffmpeg), engine == "old" ? old : BigEngine);
+        QCOMPARE(answers.texts.size(), engine == "old" ? 1 : 0);
+        QCOMPARE(server.requests.isEmpty(), !asked);
+        QCOMPARE(dialog->isVisible(), !asked);
         if (engine == "new")
             QCOMPARE(QFile::permissions(ffmpeg), QFileDevice::Permissions(0x7755)); // 0755
     }

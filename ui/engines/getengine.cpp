@@ -26,6 +26,8 @@ const char *const BadNameText = QT_TRANSLATE_NOOP(
                  "without \"/\", and not \".\" or \"..\".");
 const char *const FailedText =
     QT_TRANSLATE_NOOP("getengine", "The conversion engine could not be downloaded:");
+const char *const NotAnEngineText =
+    QT_TRANSLATE_NOOP("getengine", "the link gave %1 bytes, too few for an engine and not a program.");
 
 } // namespace
 
@@ -132,8 +134,14 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     QNetworkReply *reply = manager.get(request);
 
     bool writeFailed = false;
+    qint64 received = 0;
+    QByteArray head;
     auto store = [&] {
-        if (!writeFailed && !installer.write(reply->readAll())) {
+        const QByteArray bytes = reply->readAll();
+        received += bytes.size();
+        if (head.size() < 4)
+            head += bytes.left(4 - head.size());
+        if (!writeFailed && !installer.write(bytes)) {
             writeFailed = true;
             reply->abort();
         }
@@ -161,6 +169,9 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    // What the cleanup would delete at once must not take the place of a working engine.
+    if (failure.isEmpty() && !keptByCleanup(received, head))
+        failure = tr(NotAnEngineText).arg(received);
     if (failure.isEmpty() && !installer.commit())
         failure = installer.errorString();
 
