@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
 bool looksLikeProgram(const QByteArray &head)
 {
     if (head.startsWith("#!"))
@@ -24,7 +23,6 @@ bool looksLikeProgram(const QByteArray &head)
     }
     return false;
 }
-} // namespace
 
 bool keptByCleanup(qint64 size, const QByteArray &head)
 {

@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -28,6 +29,14 @@ const char *const FailedText =
     QT_TRANSLATE_NOOP("getengine", "The conversion engine could not be downloaded:");
 const char *const NotAnEngineText =
     QT_TRANSLATE_NOOP("getengine", "the link gave %1 bytes, too few for an engine and not a program.");
+const char *const NoProgramText = QT_TRANSLATE_NOOP(
+    "getengine", "the link gave no program, so the program %1 is kept.");
+
+bool isProgram(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && looksLikeProgram(file.read(4));
+}
 
 } // namespace
 
@@ -120,6 +129,7 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
+    const bool replacesProgram = isProgram(localfile); // before a link there is set aside
 
     EngineInstaller installer(localfile);
     if (!installer.open()) {
@@ -169,9 +179,12 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
-    // What the cleanup would delete at once must not take the place of a working engine.
+    // What the cleanup would delete at once, or what cannot run (an archive, a page) where
+    // a program was, must not take the place of a working engine.
     if (failure.isEmpty() && !keptByCleanup(received, head))
         failure = tr(NotAnEngineText).arg(received);
+    if (failure.isEmpty() && !looksLikeProgram(head) && replacesProgram)
+        failure = tr(NoProgramText).arg(QFileInfo(localfile).fileName());
     if (failure.isEmpty() && !installer.commit())
         failure = installer.errorString();
 
