@@ -26,8 +26,8 @@ const QMap<QByteArray, QByteArray> Bodies{
     {"/program", Program},
 };
 
-// Answers each path of Bodies with its body, /moved with a redirect to /big, and anything
-// else with 404.
+// Answers each path of Bodies with its body, /moved with a redirect to /big, /slow with a
+// part of /big and then nothing, and anything else with 404.
 class EngineServer final : public QObject
 {
 public:
@@ -58,6 +58,11 @@ private:
         QByteArray status = "200 OK";
         QByteArray headers;
         QByteArray body = Bodies.value(path);
+        if (path == "/slow") {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(BigSize)
+                          + "\r\n\r\n" + Program);
+            return;
+        }
         if (path == "/moved") {
             status = "302 Found";
             headers = "Location: " + url("/big").toLatin1() + "\r\n";
@@ -149,6 +154,31 @@ private slots:
         QCOMPARE(dialog->isVisible(), !asked);
         if (!engine.isEmpty())
             QCOMPARE(QFile::permissions(sandbox.engines() + '/' + name), QFileDevice::Permissions(0x7755)); // 0755
+    }
+
+    // While a download over an engine runs, the engine (here a link to a program beside the
+    // engines folder) stays in place; Cancel on the progress dialog then leaves it as it was.
+    void engineStaysInPlaceWhileDownloadingOverIt()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        const QString engine = sandbox.engines() + QStringLiteral("/ffmpeg");
+        QVERIFY(writeFile("ffmpeg", Program) && QFile::link(sandbox.path() + "/ffmpeg", engine));
+        QWidget form;
+        form.show();
+        QStringList during;
+        QTimer::singleShot(500, &form, [&] {
+            during = filesBelow(sandbox.engines());
+            if (auto *progress = form.findChild<QProgressDialog *>())
+                progress->findChild<QPushButton *>()->click();
+        });
+
+        download(new getengine(&form), QStringLiteral("ffmpeg"), server.url("/slow"));
+        QCOMPARE(during, QStringList{"ffmpeg"});
+        QVERIFY(QFileInfo(engine).isSymLink());
+        QCOMPARE(filesBelow(sandbox.engines()), QStringList{"ffmpeg"});
+        QCOMPARE(answers.texts, QStringList());
     }
 
     // The real error box, left up as long as a user reading it would (past the progress
