@@ -7,12 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-bool looksLikeProgram(const QString &path)
+bool looksLikeProgram(const QByteArray &head)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(4);
     if (head.startsWith("#!"))
         return true;
     static const QByteArray magics[] = {
@@ -22,10 +18,15 @@ bool looksLikeProgram(const QString &path)
         QByteArrayLiteral("\xCA\xFE\xBA\xBE"),
     };
     for (const QByteArray &magic : magics) {
-        if (head == magic)
+        if (head.startsWith(magic))
             return true;
     }
     return false;
+}
+
+bool keptByCleanup(qint64 size, const QByteArray &head)
+{
+    return size >= MinimumEngineSize || looksLikeProgram(head);
 }
 
 void deletewrongengine::procesiraj()
@@ -46,7 +47,8 @@ void deletewrongengine::procesiraj()
         const qint64 size = danglingLink ? 0 : QFileInfo(path).size();
         qDebug() << "files in engines:" << name << " size =" << size;
         // A small program is kept: distributions link their engine in, or ship a wrapper.
-        if (size >= MinimumEngineSize || looksLikeProgram(path))
+        QFile file(path);
+        if (keptByCleanup(size, file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray()))
             continue;
         qDebug() << "files in engines:" << name << " size =" << size;
         QFile::remove(path); // a file that cannot be removed stays; nothing to report

@@ -10,5 +10,8 @@ public:
 };
 
 inline constexpr qint64 MinimumEngineSize = 3000000;
-// Whether the file begins like a program (ELF, Mach-O or "#!").
-bool looksLikeProgram(const QString &path);
+// Whether a file's first bytes are those of a program (ELF, Mach-O or "#!").
+bool looksLikeProgram(const QByteArray &head);
+// Whether the cleanup keeps a file of this size that begins with head: a large one, or a
+// program.
+bool keptByCleanup(qint64 size, const QByteArray &head);

@@ -2,22 +2,21 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-EngineInstaller::EngineInstaller(const QString &target) : m_file(target) {}
-
-EngineInstaller::~EngineInstaller()
+namespace {
+QString hiddenBeside(const QString &target)
 {
-    restoreLink(); // abandoned: the engine that was there stays
+    const QFileInfo info(target);
+    return info.path() + QLatin1String("/.") + info.fileName() + QLatin1String(".part");
 }
+} // namespace
 
-void EngineInstaller::restoreLink()
+EngineInstaller::EngineInstaller(const QString &target)
+    : m_target(target), m_file(hiddenBeside(target))
 {
-    if (m_setAsideLink.isEmpty())
-        return;
-    std::rename(QFile::encodeName(m_setAsideLink).constData(),
-                QFile::encodeName(m_file.fileName()).constData());
-    m_setAsideLink.clear();
 }
 
 bool EngineInstaller::fail(const QString &error)
@@ -25,25 +24,17 @@ bool EngineInstaller::fail(const QString &error)
     if (m_error.isEmpty())
         m_error = error;
     m_file.cancelWriting();
-    restoreLink();
     return false;
 }
 
 bool EngineInstaller::open()
 {
-    // QSaveFile would write through a link to the file it names; the new engine replaces
-    // the link instead, as the engine folder is ours and the linked file is not. The link
-    // is set aside under a hidden name and comes back unless the installation is committed.
-    const QFileInfo target(m_file.fileName());
-    if (target.isSymLink()) {
-        const QString aside = target.path() + QLatin1String("/.") + target.fileName()
-                              + QLatin1String(".link");
-        if (std::rename(QFile::encodeName(target.filePath()).constData(),
-                        QFile::encodeName(aside).constData())
-            != 0)
-            return fail(QStringLiteral("cannot replace the link %1").arg(target.filePath()));
-        m_setAsideLink = aside;
-    }
+    // QSaveFile would write through a link at the engine's name to the file it names, and
+    // the engine folder is ours while the linked file is not. So the bytes are saved under a
+    // hidden name beside the engine, which the commit renames over the engine's name, link
+    // or file; until then (and for good, should the program end first) the engine stays.
+    if (QFileInfo(m_target).isDir())
+        return fail(QStringLiteral("%1 is a folder").arg(m_target));
     return m_file.open(QIODevice::WriteOnly) || fail(m_file.errorString());
 }
 
@@ -80,8 +71,11 @@ bool EngineInstaller::commit()
         return fail(m_file.errorString());
     if (!m_file.commit())
         return fail(m_file.errorString());
-    if (!m_setAsideLink.isEmpty())
-        QFile::remove(m_setAsideLink);
-    m_setAsideLink.clear();
+    const QByteArray saved = QFile::encodeName(m_file.fileName());
+    if (std::rename(saved.constData(), QFile::encodeName(m_target).constData()) != 0) {
+        const QString error = QString::fromLocal8Bit(std::strerror(errno));
+        std::remove(saved.constData());
+        return fail(error);
+    }
     return true;
 }

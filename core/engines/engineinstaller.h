@@ -12,7 +12,6 @@ class EngineInstaller
 {
 public:
     explicit EngineInstaller(const QString &target);
-    ~EngineInstaller();
     Q_DISABLE_COPY_MOVE(EngineInstaller)
 
     bool open();
@@ -25,9 +24,8 @@ public:
 
 private:
     bool fail(const QString &error);
-    void restoreLink();
 
-    QSaveFile m_file;
-    QString m_setAsideLink; // a link at the target's name, kept until the commit
+    QString m_target;
+    QSaveFile m_file; // under a hidden name beside the target until the commit
     QString m_error;
 };

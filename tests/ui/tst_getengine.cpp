@@ -15,9 +15,19 @@
 namespace {
 constexpr int BigSize = MinimumEngineSize;
 const QByteArray BigEngine(BigSize, 'e');
+const QByteArray Program = "\x7F" "ELF" + QByteArray(100, 'p');
 
-// Answers /big with an engine of 3,000,000 bytes, /small with one byte less, /moved with a
-// redirect to /big, and anything else with 404.
+// What the server sends for each path it knows.
+const QMap<QByteArray, QByteArray> Bodies{
+    {"/big", BigEngine},
+    {"/small", QByteArray(BigSize - 1, '\0')},
+    {"/page", "<html><body><a href=\"/big\">ffmpeg</a></body></html>"},
+    {"/archive", "\xFD" "7zXZ" + BigEngine},
+    {"/program", Program},
+};
+
+// Answers each path of Bodies with its body, /moved with a redirect to /big, /slow with a
+// part of /big and then nothing, and anything else with 404.
 class EngineServer final : public QObject
 {
 public:
@@ -47,14 +57,17 @@ private:
         requests.append(QString::fromLatin1(path));
         QByteArray status = "200 OK";
         QByteArray headers;
-        QByteArray body = BigEngine;
-        if (path == "/small") {
-            body = QByteArray(BigSize - 1, '\0');
-        } else if (path == "/moved") {
+        QByteArray body = Bodies.value(path);
+        if (path == "/slow") {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(BigSize)
+                          + "\r\n\r\n" + Program);
+            return;
+        }
+        if (path == "/moved") {
             status = "302 Found";
             headers = "Location: " + url("/big").toLatin1() + "\r\n";
             body = "moved";
-        } else if (path != "/big") {
+        } else if (!Bodies.contains(path)) {
             status = "404 Not Found";
             body = "no such engine";
         }
@@ -88,48 +101,84 @@ class GetEngineTest final : public QObject
     Q_OBJECT
 
 private slots:
-    // A download of at least 3,000,000 bytes replaces the engine of its name, executable;
-    // anything smaller is removed by the cleanup. A name that is not one file name is
+    // A download of at least 3,000,000 bytes, or a program, becomes the engine of its name,
+    // executable; anything the cleanup would remove, and anything but a program in the place
+    // of a program, is reported and replaces nothing. A name that is not one file name is
     // refused before any request, and the dialog stays open for it to be corrected.
     void downloadReplacesTheEngineOnlyWhenLargeEnough_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("engine"); // the engine afterwards: "new", "old" or none
-        QTest::newRow("3000000 bytes") << "ffmpeg" << QByteArray("/big") << "new";
-        QTest::newRow("2999999 bytes") << "ffmpeg" << QByteArray("/small") << "";
-        QTest::newRow("redirected to 3000000 bytes") << "ffmpeg" << QByteArray("/moved") << "new";
-        QTest::newRow("empty name") << "" << QByteArray("/big") << "old";
-        QTest::newRow("name with a slash") << "a/ffmpeg" << QByteArray("/big") << "old";
-        QTest::newRow("name ..") << ".." << QByteArray("/big") << "old";
-        QTest::newRow("name .") << "." << QByteArray("/big") << "old";
+        QTest::addColumn<bool>("asked"); // whether the server was asked
+        QTest::addColumn<QByteArray>("engine"); // the path whose body is installed, if any
+        QTest::newRow("3000000 bytes") << "ffmpeg" << QByteArray("/big") << true << QByteArray("/big");
+        QTest::newRow("2999999 bytes") << "ffmpeg" << QByteArray("/small") << true << QByteArray();
+        QTest::newRow("a web page") << "ffmpeg" << QByteArray("/page") << true << QByteArray();
+        QTest::newRow("a web page, new name") << "sox" << QByteArray("/page") << true << QByteArray();
+        QTest::newRow("a small program") << "ffmpeg" << QByteArray("/program") << true << QByteArray("/program");
+        QTest::newRow("a program over a program") << "x264" << QByteArray("/program") << true << QByteArray("/program");
+        QTest::newRow("an archive over a program") << "x264" << QByteArray("/archive") << true << QByteArray();
+        QTest::newRow("an archive, new name") << "sox" << QByteArray("/archive") << true << QByteArray("/archive");
+        QTest::newRow("redirected to 3000000 bytes") << "ffmpeg" << QByteArray("/moved") << true << QByteArray("/big");
+        QTest::newRow("empty name") << "" << QByteArray("/big") << false << QByteArray();
+        QTest::newRow("name with a slash") << "a/ffmpeg" << QByteArray("/big") << false << QByteArray();
+        QTest::newRow("name ..") << ".." << QByteArray("/big") << false << QByteArray();
+        QTest::newRow("name .") << "." << QByteArray("/big") << false << QByteArray();
     }
 
     void downloadReplacesTheEngineOnlyWhenLargeEnough()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, path);
-        QFETCH(QString, engine);
+        QFETCH(bool, asked);
+        QFETCH(QByteArray, engine);
         Sandbox sandbox;
         EngineServer server;
         DialogAnswers answers(QMessageBox::Ok);
-        const QString ffmpeg = sandbox.engines() + QStringLiteral("/ffmpeg");
-        const QByteArray old(BigSize + 5, 'o');
-        QVERIFY(writeFile(ffmpeg, old));
+        // A large engine that is no program, and a link to a small one that is.
+        QMap<QString, QByteArray> engines{{"ffmpeg", QByteArray(BigSize + 5, 'o')}, {"x264", Program}};
+        QVERIFY(writeFile(sandbox.engines() + "/ffmpeg", engines["ffmpeg"]));
+        QVERIFY(writeFile("x264", Program) && QFile::link(sandbox.path() + "/x264", sandbox.engines() + "/x264"));
         QVERIFY(QDir(sandbox.engines()).mkdir(QStringLiteral("a")));
         QWidget form;
         auto *dialog = new getengine(&form);
 
         download(dialog, name, server.url(path.constData()));
-        const bool refused = engine == "old";
-        QCOMPARE(answers.texts.size(), refused ? 1 : 0);
-        QCOMPARE(server.requests.isEmpty(), refused);
-        QCOMPARE(dialog->isVisible(), refused);
-        QCOMPARE(filesBelow(sandbox.engines()), engine.isEmpty() ? QStringList() : QStringList{"ffmpeg"});
         if (!engine.isEmpty())
-            QCOMPARE(readFile(ffmpeg), refused ? old : BigEngine);
-        if (engine == "new")
-            QCOMPARE(QFile::permissions(ffmpeg), QFileDevice::Permissions(0x7755)); // 0755
+            engines[name] = Bodies.value(engine);
+        QCOMPARE(filesBelow(sandbox.engines()), engines.keys());
+        for (auto it = engines.cbegin(); it != engines.cend(); ++it)
+            QVERIFY2(readFile(sandbox.engines() + '/' + it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(answers.texts.size(), engine.isEmpty() ? 1 : 0);
+        QCOMPARE(server.requests.isEmpty(), !asked);
+        QCOMPARE(dialog->isVisible(), !asked);
+        if (!engine.isEmpty())
+            QCOMPARE(QFile::permissions(sandbox.engines() + '/' + name), QFileDevice::Permissions(0x7755)); // 0755
+    }
+
+    // While a download over an engine runs, the engine (here a link to a program beside the
+    // engines folder) stays in place; Cancel on the progress dialog then leaves it as it was.
+    void engineStaysInPlaceWhileDownloadingOverIt()
+    {
+        Sandbox sandbox;
+        EngineServer server;
+        DialogAnswers answers(QMessageBox::Ok);
+        const QString engine = sandbox.engines() + QStringLiteral("/ffmpeg");
+        QVERIFY(writeFile("ffmpeg", Program) && QFile::link(sandbox.path() + "/ffmpeg", engine));
+        QWidget form;
+        form.show();
+        QStringList during;
+        QTimer::singleShot(500, &form, [&] {
+            during = filesBelow(sandbox.engines());
+            if (auto *progress = form.findChild<QProgressDialog *>())
+                progress->findChild<QPushButton *>()->click();
+        });
+
+        download(new getengine(&form), QStringLiteral("ffmpeg"), server.url("/slow"));
+        QCOMPARE(during, QStringList{"ffmpeg"});
+        QVERIFY(QFileInfo(engine).isSymLink());
+        QCOMPARE(filesBelow(sandbox.engines()), QStringList{"ffmpeg"});
+        QCOMPARE(answers.texts, QStringList());
     }
 
     // The real error box, left up as long as a user reading it would (past the progress

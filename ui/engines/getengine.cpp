@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -26,6 +27,16 @@ const char *const BadNameText = QT_TRANSLATE_NOOP(
                  "without \"/\", and not \".\" or \"..\".");
 const char *const FailedText =
     QT_TRANSLATE_NOOP("getengine", "The conversion engine could not be downloaded:");
+const char *const NotAnEngineText =
+    QT_TRANSLATE_NOOP("getengine", "the link gave %1 bytes, too few for an engine and not a program.");
+const char *const NoProgramText = QT_TRANSLATE_NOOP(
+    "getengine", "the link gave no program, so the program %1 is kept.");
+
+bool isProgram(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && looksLikeProgram(file.read(4));
+}
 
 } // namespace
 
@@ -118,6 +129,7 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
+    const bool replacesProgram = isProgram(localfile); // before a link there is set aside
 
     EngineInstaller installer(localfile);
     if (!installer.open()) {
@@ -132,8 +144,14 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     QNetworkReply *reply = manager.get(request);
 
     bool writeFailed = false;
+    qint64 received = 0;
+    QByteArray head;
     auto store = [&] {
-        if (!writeFailed && !installer.write(reply->readAll())) {
+        const QByteArray bytes = reply->readAll();
+        received += bytes.size();
+        if (head.size() < 4)
+            head += bytes.left(4 - head.size());
+        if (!writeFailed && !installer.write(bytes)) {
             writeFailed = true;
             reply->abort();
         }
@@ -161,6 +179,12 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    // What the cleanup would delete at once, or what cannot run (an archive, a page) where
+    // a program was, must not take the place of a working engine.
+    if (failure.isEmpty() && !keptByCleanup(received, head))
+        failure = tr(NotAnEngineText).arg(received);
+    if (failure.isEmpty() && !looksLikeProgram(head) && replacesProgram)
+        failure = tr(NoProgramText).arg(QFileInfo(localfile).fileName());
     if (failure.isEmpty() && !installer.commit())
         failure = installer.errorString();
 
