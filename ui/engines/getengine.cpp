@@ -129,7 +129,7 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
-    const bool replacesProgram = isProgram(localfile); // before a link there is set aside
+    const bool replacesProgram = isProgram(localfile);
 
     EngineInstaller installer(localfile);
     if (!installer.open()) {
