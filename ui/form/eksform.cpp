@@ -103,8 +103,10 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
         if (!ui->seekSlider->isSliderDown())
             ui->seekSlider->setValue(int(position));
     });
-    connect(ui->seekSlider, &QSlider::sliderMoved, m_player,
-            [this](int position) { m_player->setPosition(position); });
+    // Every move of the user's (drag, click on the groove, keys, wheel) seeks; the updates
+    // from the player above are no action and seek nothing.
+    connect(ui->seekSlider, &QAbstractSlider::actionTriggered, m_player,
+            [this] { m_player->setPosition(ui->seekSlider->sliderPosition()); });
     connect(ui->volumeSlider, &QSlider::valueChanged, this, [this](int volume) {
         if (previewAudio)
             previewAudio->setVolume(volume / 100.0f);
