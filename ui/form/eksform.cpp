@@ -629,18 +629,21 @@ void eksForm::runFinished()
 
 void eksForm::closeEvent(QCloseEvent *event)
 {
-    if (!m_run) {
-        // A preview nobody sees any more would go on decoding.
-        m_player->stop();
-        QWidget::closeEvent(event);
-        return;
+    if (m_run) {
+        // Closing would leave the engines running unseen: the run is stopped first.
+        event->ignore();
+        QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
+                             QMessageBox::Yes | QMessageBox::No);
+        if (Modal::exec(&question) != QMessageBox::Yes)
+            return;
+        // The run may have ended while the question waited; then there is nothing to stop.
+        if (m_run) {
+            m_closeWhenStopped = true;
+            m_run->stop();
+            return;
+        }
     }
-    // Closing would leave the engines running unseen: the run is stopped first.
-    event->ignore();
-    QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
-                         QMessageBox::Yes | QMessageBox::No);
-    if (Modal::exec(&question) == QMessageBox::Yes) {
-        m_closeWhenStopped = true;
-        m_run->stop();
-    }
+    // A preview nobody sees any more would go on decoding.
+    m_player->stop();
+    QWidget::closeEvent(event);
 }
