@@ -6,6 +6,7 @@
 #include "core/base/runchoices.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
+#include "core/jobs/jobmodel.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
 #include "core/run/roomestimate.h"
@@ -14,7 +15,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -146,6 +149,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.form.isVisible(), 10000);
         QVERIFY(!f.form.isRunning());
         QCOMPARE(shown, boxes);
+    }
+
+    // While a run stopped for closing ends, the file menu may be open: it outlives its form,
+    // and what is chosen in it then is dropped.
+    void fileMenuChosenAfterItsFormClosedDoesNothing()
+    {
+        Sandbox sandbox;
+        DialogAnswers answers{QMessageBox::Yes};
+        QVERIFY(writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/calls", "sleep 30"));
+        QVERIFY(writeRecordingProgram(sandbox.bin() + "/open", sandbox.path() + "/opened"));
+        const QString clip = sandbox.path() + "/footage/a.mov";
+        QVERIFY(touchFile(clip));
+        MainWindow window;
+        window.openNewWindow(); // deleted when closed
+        const QPointer<eksForm> form = window.form;
+        form->receiveEXT({"mov"}, {{JobModel::assigned(clip, Settings::DvPal)}}, {}, sandbox.path() + "/out");
+        form->groupSettings[0][0] = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+        auto *files = form->findChild<QListView *>("listView_2");
+        files->setCurrentIndex(files->model()->index(0, 0));
+        form->findChild<QPushButton *>("pushButton_4")->click();
+        QTRY_COMPARE(recordedCalls(sandbox.path() + "/calls").size(), 1);
+        form->close();
+        QVERIFY(form);
+
+        Modal::setMenuRunner([&form](QMenu *menu, const QPoint &) {
+            (void)QTest::qWaitFor([&form] { return form.isNull(); }, 10000);
+            return menu->actions().value(0); // Open Location
+        });
+        const auto restore = qScopeGuard([] { Modal::setMenuRunner({}); });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, files->viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(files->viewport(), &event);
+        QVERIFY(form.isNull());
+        QTest::qWait(200);
+        QVERIFY(!QFileInfo::exists(sandbox.path() + "/opened"));
     }
 
     // Short of room, RUN IT NOW asks before anything starts; No starts nothing and leaves

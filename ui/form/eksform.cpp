@@ -31,6 +31,7 @@
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStringListModel>
@@ -490,8 +491,10 @@ void eksForm::ShowContextMenu(QPoint pos)
     QMenu menu;
     menu.addAction(OpenLocationText);
     QAction *play = ffplay == 1 ? menu.addAction(PlayText) : nullptr;
+    // A run stopped for closing may end while the menu is open, and the form goes with it.
+    const QPointer<eksForm> alive(this);
     QAction *chosen = Modal::execMenu(&menu, globalPos);
-    if (!chosen)
+    if (!chosen || !alive)
         return;
 
     const int g = ui->listView->currentIndex().row();
