@@ -322,6 +322,44 @@ private slots:
         QCOMPARE(player->error(), QMediaPlayer::NoError);
     }
 
+    // The paused preview follows its seek bar however the bar is moved.
+    void seekBarMovesThePausedPreview_data()
+    {
+        QTest::addColumn<int>("key"); // none: a click on the groove right of the handle
+        QTest::newRow("click on the groove") << 0;
+        QTest::newRow("arrow key") << int(Qt::Key_Right);
+        QTest::newRow("page key") << int(Qt::Key_PageUp);
+        QTest::newRow("end key") << int(Qt::Key_End);
+    }
+
+    void seekBarMovesThePausedPreview()
+    {
+        QFETCH(int, key);
+        if (!haveFfmpeg())
+            QSKIP("ffmpeg makes the clip");
+        Fixture f;
+        const QString clip = f.sandbox.path() + "/clip.mp4";
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x64:rate=25", "-t", "20", "-pix_fmt", "yuv420p", clip}));
+        f.form.receiveEXT({"mp4"}, {{clip}}, {}, "/out");
+        clickRows(f.files(), {0});
+        QMediaPlayer *player = f.form.player();
+        auto *bar = f.child<QSlider>("seekSlider");
+        QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0 && player->position() > 0, 10000);
+        f.child<QPushButton>("pushButton_8")->click();
+        QTRY_COMPARE(player->playbackState(), QMediaPlayer::PausedState);
+        const int before = bar->value();
+
+        if (key)
+            QTest::keyClick(bar, Qt::Key(key));
+        else
+            QTest::mouseClick(bar, Qt::LeftButton, {}, {bar->width() - 2, bar->height() / 2});
+        const int wanted = bar->value();
+        QVERIFY(wanted > before);
+        // One frame of the clip either way.
+        QTRY_VERIFY2(qAbs(player->position() - wanted) <= 40,
+                     qPrintable(QStringLiteral("at %1, bar at %2").arg(player->position()).arg(wanted)));
+    }
+
     // Play runs the package's player, Open Location the desktop opener, both stand-ins.
     void fileMenuPlaysAndOpensTheLocationOfHostileNamesUnharmed()
     {

@@ -2,9 +2,11 @@
 // job, and stopping on request.
 
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/common/modal.h"
 #include "core/base/runchoices.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
+#include "core/jobs/jobmodel.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
 #include "core/files/partialclaim.h"
@@ -15,7 +17,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -137,16 +141,67 @@ private slots:
         QCOMPARE(f.child<QProgressBar>("progressBar")->value(), 100);
     }
 
+    // Closing asks first, and Yes stops the run before the form closes. A run may also end by
+    // itself while the question waits: its report comes, and Yes closes the form.
+    void closingDuringARunStopsItAndThenCloses_data()
+    {
+        QTest::addColumn<bool>("endsWhileAsked");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("stopped by the answer") << false << 1; // no report box for a closed form
+        QTest::newRow("ended while asked") << true << 2;
+    }
+
     void closingDuringARunStopsItAndThenCloses()
     {
-        Fixture f("sleep 30");
-        f.answers.setAnswer(QMessageBox::Yes);
+        QFETCH(bool, endsWhileAsked);
+        QFETCH(int, boxes);
+        Fixture f(endsWhileAsked ? "sleep 1" : "sleep 30");
+        int shown = 0;
+        Modal::setDialogRunner([&](QDialog *) {
+            if (++shown == 1 && endsWhileAsked)
+                (void)QTest::qWaitFor([&] { return !f.form.isRunning(); }, 10000);
+            return int(QMessageBox::Yes);
+        });
         f.run();
         QTRY_VERIFY(f.form.isRunning());
         f.form.close();
         QTRY_VERIFY_WITH_TIMEOUT(!f.form.isVisible(), 10000);
         QVERIFY(!f.form.isRunning());
-        QCOMPARE(f.answers.texts.size(), 1); // the question only: no report box for a closed form
+        QCOMPARE(shown, boxes);
+    }
+
+    // While a run stopped for closing ends, the file menu may be open: it outlives its form,
+    // and what is chosen in it then is dropped.
+    void fileMenuChosenAfterItsFormClosedDoesNothing()
+    {
+        Sandbox sandbox;
+        DialogAnswers answers{QMessageBox::Yes};
+        QVERIFY(writeRecordingProgram(sandbox.engines() + "/ffmpeg", sandbox.path() + "/calls", "sleep 30"));
+        QVERIFY(writeRecordingProgram(sandbox.bin() + "/open", sandbox.path() + "/opened"));
+        const QString clip = sandbox.path() + "/footage/a.mov";
+        QVERIFY(touchFile(clip));
+        MainWindow window;
+        window.openNewWindow(); // deleted when closed
+        const QPointer<eksForm> form = window.form;
+        form->receiveEXT({"mov"}, {{JobModel::assigned(clip, Settings::DvPal)}}, {}, sandbox.path() + "/out");
+        form->groupSettings[0][0] = Settings::argumentsFor({Settings::DvPal, {}, {}, {}, false});
+        auto *files = form->findChild<QListView *>("listView_2");
+        files->setCurrentIndex(files->model()->index(0, 0));
+        form->findChild<QPushButton *>("pushButton_4")->click();
+        QTRY_COMPARE(recordedCalls(sandbox.path() + "/calls").size(), 1);
+        form->close();
+        QVERIFY(form);
+
+        Modal::setMenuRunner([&form](QMenu *menu, const QPoint &) {
+            (void)QTest::qWaitFor([&form] { return form.isNull(); }, 10000);
+            return menu->actions().value(0); // Open Location
+        });
+        const auto restore = qScopeGuard([] { Modal::setMenuRunner({}); });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, files->viewport()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(files->viewport(), &event);
+        QVERIFY(form.isNull());
+        QTest::qWait(200);
+        QVERIFY(!QFileInfo::exists(sandbox.path() + "/opened"));
     }
 
     // Short of room, RUN IT NOW asks before anything starts; No starts nothing and leaves

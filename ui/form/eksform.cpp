@@ -31,6 +31,7 @@
 #include <QMediaPlayer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStringListModel>
@@ -103,8 +104,10 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
         if (!ui->seekSlider->isSliderDown())
             ui->seekSlider->setValue(int(position));
     });
-    connect(ui->seekSlider, &QSlider::sliderMoved, m_player,
-            [this](int position) { m_player->setPosition(position); });
+    // Every move of the user's (drag, click on the groove, keys, wheel) seeks; the updates
+    // from the player above are no action and seek nothing.
+    connect(ui->seekSlider, &QAbstractSlider::actionTriggered, m_player,
+            [this] { m_player->setPosition(ui->seekSlider->sliderPosition()); });
     connect(ui->volumeSlider, &QSlider::valueChanged, this, [this](int volume) {
         if (previewAudio)
             previewAudio->setVolume(volume / 100.0f);
@@ -488,8 +491,10 @@ void eksForm::ShowContextMenu(QPoint pos)
     QMenu menu;
     menu.addAction(OpenLocationText);
     QAction *play = ffplay == 1 ? menu.addAction(PlayText) : nullptr;
+    // A run stopped for closing may end while the menu is open, and the form goes with it.
+    const QPointer<eksForm> alive(this);
     QAction *chosen = Modal::execMenu(&menu, globalPos);
-    if (!chosen)
+    if (!chosen || !alive)
         return;
 
     const int g = ui->listView->currentIndex().row();
@@ -627,18 +632,21 @@ void eksForm::runFinished()
 
 void eksForm::closeEvent(QCloseEvent *event)
 {
-    if (!m_run) {
-        // A preview nobody sees any more would go on decoding.
-        m_player->stop();
-        QWidget::closeEvent(event);
-        return;
+    if (m_run) {
+        // Closing would leave the engines running unseen: the run is stopped first.
+        event->ignore();
+        QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
+                             QMessageBox::Yes | QMessageBox::No);
+        if (Modal::exec(&question) != QMessageBox::Yes)
+            return;
+        // The run may have ended while the question waited; then there is nothing to stop.
+        if (m_run) {
+            m_closeWhenStopped = true;
+            m_run->stop();
+            return;
+        }
     }
-    // Closing would leave the engines running unseen: the run is stopped first.
-    event->ignore();
-    QMessageBox question(QMessageBox::Question, windowTitle(), StopToCloseText,
-                         QMessageBox::Yes | QMessageBox::No);
-    if (Modal::exec(&question) == QMessageBox::Yes) {
-        m_closeWhenStopped = true;
-        m_run->stop();
-    }
+    // A preview nobody sees any more would go on decoding.
+    m_player->stop();
+    QWidget::closeEvent(event);
 }
