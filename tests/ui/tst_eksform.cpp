@@ -365,6 +365,25 @@ private slots:
         for (const QString &file : filesBelow(root))
             QVERIFY2(!QFileInfo(file).fileName().startsWith("pwned"), qPrintable(file));
     }
+
+    // A Ctrl+click takes the selection off the extension row; its files stay listed, and they
+    // are the ones APPLY and Reset change.
+    void applyAndResetChangeTheFilesListed()
+    {
+        Fixture f;
+        f.form.receiveEXT({"avi", "mov"}, {{"/s/a1.avi", "/s/a2.avi"}, {"/s/m1.mov", "/s/m2.mov"}},
+                          {"file:///s"}, "/out");
+        const QVector<QStringList> delivered = f.form.groupFiles;
+        clickRows(f.child<QListView>("listView"), {1, 1});
+        QCOMPARE(f.form.fileModel->stringList(), delivered[1]);
+        f.chooseSetting(Settings::DvPal);
+        f.press({1});
+        QCOMPARE(f.form.groupFiles,
+                 QVector<QStringList>({delivered[0], {delivered[1][0], assigned("/s/m2.mov", Settings::DvPal)}}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
+        f.press({1}, "pushButton_3");
+        QCOMPARE(f.form.groupFiles, delivered);
+    }
 };
 
 QTEST_MAIN(EksFormTest)

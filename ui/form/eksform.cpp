@@ -254,10 +254,13 @@ void eksForm::getdownloadlink() {}
 
 int eksForm::selectedGroup() const
 {
-    const QModelIndexList rows = ui->listView->selectionModel()
-                                     ? ui->listView->selectionModel()->selectedIndexes()
-                                     : QModelIndexList();
-    return rows.isEmpty() ? 0 : rows.last().row();
+    const QItemSelectionModel *selection = ui->listView->selectionModel();
+    if (!selection)
+        return 0;
+    const QModelIndexList rows = selection->selectedIndexes();
+    // A Ctrl+click takes the selection off the extension row, yet its files stay listed: they
+    // are the files the user picks from.
+    return rows.isEmpty() ? std::max(0, selection->currentIndex().row()) : rows.last().row();
 }
 
 QList<int> eksForm::selectedFileRows(int group) const
