@@ -384,6 +384,20 @@ private slots:
         f.press({1}, "pushButton_3");
         QCOMPARE(f.form.groupFiles, delivered);
     }
+
+    // The re-wrap box is offered for one extension; checked there, it does not apply to the
+    // files of another, where the user no longer sees it.
+    void rewrapAppliesOnlyWhereItsBoxIsOffered()
+    {
+        Fixture f;
+        f.form.receiveEXT({"mov", "mts"}, {{"/s/a.mov"}, {"/s/b.mts"}}, {}, "/out");
+        f.clickExtension(1);
+        QTest::mouseClick(f.child<QCheckBox>("checkBox"), Qt::LeftButton);
+        f.clickExtension(0);
+        f.chooseSetting(Settings::DvPal);
+        f.press({0});
+        QCOMPARE(f.form.groupSettings[0][0], Settings::argumentsFor({Settings::DvPal, {}, {}, {}}));
+    }
 };
 
 QTEST_MAIN(EksFormTest)

@@ -330,7 +330,8 @@ void eksForm::on_pushButton_clicked()
     choice.dnxhdLabel = ui->comboBox->currentText();
     choice.bitDepth = ui->comboBox_2->currentText();
     choice.sampleRate = ui->comboBox_3->currentText();
-    choice.rewrap = ui->checkBox->isChecked();
+    // Checked for one extension, the box is hidden, not cleared, when another is clicked.
+    choice.rewrap = ui->checkBox->isChecked() && !ui->checkBox->isHidden();
     choice.profile = ui->comboBoxProfile->currentText();
     const QString arguments = Settings::argumentsFor(choice);
     ui->checkBox->setChecked(false);
