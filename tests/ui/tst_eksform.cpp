@@ -385,6 +385,27 @@ private slots:
         QCOMPARE(f.form.groupFiles, delivered);
     }
 
+    // A setting reached with the arrow keys shows the boxes a click on it shows.
+    void settingBoxesFollowTheCurrentSetting()
+    {
+        Fixture f;
+        f.form.receiveEXT({"mov"}, {{"/s/a.mov"}}, {}, "/out");
+        auto *list = f.child<QListWidget>("listWidget");
+        const auto shownBoxes = [&] {
+            QStringList shown;
+            for (const QComboBox *box : f.form.findChildren<QComboBox *>())
+                shown.append(box->objectName() + (box->isVisible() ? " shown" : " hidden"));
+            return shown;
+        };
+        for (int row = 1; row < list->count(); ++row) {
+            clickRows(list, {row - 1});
+            QTest::keyClick(list, Qt::Key_Down);
+            const QStringList byKey = shownBoxes();
+            clickRows(list, {row});
+            QVERIFY2(byKey == shownBoxes(), qPrintable(list->item(row)->text()));
+        }
+    }
+
     // The re-wrap box is offered for one extension; checked there, it does not apply to the
     // files of another, where the user no longer sees it.
     void rewrapAppliesOnlyWhereItsBoxIsOffered()

@@ -93,6 +93,10 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     ui->listWidget->addItem(Settings::Wav);
     // Whichever way the current setting changes, the box shows the profiles APPLY will use.
     connect(ui->listWidget, &QListWidget::currentItemChanged, this, &eksForm::showProfiles);
+    // So do the boxes of the other settings: a setting reached with the arrow keys shows them
+    // as a click does.
+    connect(ui->listWidget, &QListWidget::currentItemChanged, this,
+            [this] { on_listWidget_clicked({}); });
 
     returnFramesWhenFreed();
     m_player = new QMediaPlayer(this);
