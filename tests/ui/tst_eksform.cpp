@@ -366,15 +366,28 @@ private slots:
             QVERIFY2(!QFileInfo(file).fileName().startsWith("pwned"), qPrintable(file));
     }
 
-    // A Ctrl+click takes the selection off the extension row; its files stay listed, and they
-    // are the ones APPLY and Reset change.
+    // A click below the extension rows, or a Ctrl+click on the chosen one, takes the selection
+    // off it; its files stay listed, and they are the ones APPLY and Reset change.
+    void applyAndResetChangeTheFilesListed_data()
+    {
+        QTest::addColumn<bool>("belowTheRows");
+        QTest::newRow("click below the rows") << true;
+        QTest::newRow("Ctrl+click on the row") << false;
+    }
+
     void applyAndResetChangeTheFilesListed()
     {
+        QFETCH(bool, belowTheRows);
         Fixture f;
         f.form.receiveEXT({"avi", "mov"}, {{"/s/a1.avi", "/s/a2.avi"}, {"/s/m1.mov", "/s/m2.mov"}},
                           {"file:///s"}, "/out");
         const QVector<QStringList> delivered = f.form.groupFiles;
-        clickRows(f.child<QListView>("listView"), {1, 1});
+        auto *extensions = f.child<QListView>("listView");
+        clickRows(extensions, belowTheRows ? QList<int>{1} : QList<int>{1, 1});
+        if (belowTheRows)
+            QTest::mouseClick(extensions->viewport(), Qt::LeftButton, {},
+                              QPoint(5, extensions->viewport()->height() - 5));
+        QVERIFY(extensions->selectionModel()->selectedIndexes().isEmpty());
         QCOMPARE(f.form.fileModel->stringList(), delivered[1]);
         f.chooseSetting(Settings::DvPal);
         f.press({1});

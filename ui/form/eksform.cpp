@@ -262,8 +262,8 @@ int eksForm::selectedGroup() const
     if (!selection)
         return 0;
     const QModelIndexList rows = selection->selectedIndexes();
-    // A Ctrl+click takes the selection off the extension row, yet its files stay listed: they
-    // are the files the user picks from.
+    // A click below the rows, or a Ctrl+click on the chosen one, takes the selection off the
+    // extension row, yet its files stay listed: they are the files the user picks from.
     return rows.isEmpty() ? std::max(0, selection->currentIndex().row()) : rows.last().row();
 }
 
