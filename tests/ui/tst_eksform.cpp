@@ -403,6 +403,73 @@ private slots:
         for (const QString &file : filesBelow(root))
             QVERIFY2(!QFileInfo(file).fileName().startsWith("pwned"), qPrintable(file));
     }
+
+    // A click below the extension rows, or a Ctrl+click on the chosen one, takes the selection
+    // off it; its files stay listed, and they are the ones APPLY and Reset change.
+    void applyAndResetChangeTheFilesListed_data()
+    {
+        QTest::addColumn<bool>("belowTheRows");
+        QTest::newRow("click below the rows") << true;
+        QTest::newRow("Ctrl+click on the row") << false;
+    }
+
+    void applyAndResetChangeTheFilesListed()
+    {
+        QFETCH(bool, belowTheRows);
+        Fixture f;
+        f.form.receiveEXT({"avi", "mov"}, {{"/s/a1.avi", "/s/a2.avi"}, {"/s/m1.mov", "/s/m2.mov"}},
+                          {"file:///s"}, "/out");
+        const QVector<QStringList> delivered = f.form.groupFiles;
+        auto *extensions = f.child<QListView>("listView");
+        clickRows(extensions, belowTheRows ? QList<int>{1} : QList<int>{1, 1});
+        if (belowTheRows)
+            QTest::mouseClick(extensions->viewport(), Qt::LeftButton, {},
+                              QPoint(5, extensions->viewport()->height() - 5));
+        QVERIFY(extensions->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(f.form.fileModel->stringList(), delivered[1]);
+        f.chooseSetting(Settings::DvPal);
+        f.press({1});
+        QCOMPARE(f.form.groupFiles,
+                 QVector<QStringList>({delivered[0], {delivered[1][0], assigned("/s/m2.mov", Settings::DvPal)}}));
+        QCOMPARE(f.form.fileModel->stringList(), f.form.groupFiles[1]);
+        f.press({1}, "pushButton_3");
+        QCOMPARE(f.form.groupFiles, delivered);
+    }
+
+    // A setting reached with the arrow keys shows the boxes a click on it shows.
+    void settingBoxesFollowTheCurrentSetting()
+    {
+        Fixture f;
+        f.form.receiveEXT({"mov"}, {{"/s/a.mov"}}, {}, "/out");
+        auto *list = f.child<QListWidget>("listWidget");
+        const auto shownBoxes = [&] {
+            QStringList shown;
+            for (const QComboBox *box : f.form.findChildren<QComboBox *>())
+                shown.append(box->objectName() + (box->isVisible() ? " shown" : " hidden"));
+            return shown;
+        };
+        for (int row = 1; row < list->count(); ++row) {
+            clickRows(list, {row - 1});
+            QTest::keyClick(list, Qt::Key_Down);
+            const QStringList byKey = shownBoxes();
+            clickRows(list, {row});
+            QVERIFY2(byKey == shownBoxes(), qPrintable(list->item(row)->text()));
+        }
+    }
+
+    // The re-wrap box is offered for one extension; checked there, it does not apply to the
+    // files of another, where the user no longer sees it.
+    void rewrapAppliesOnlyWhereItsBoxIsOffered()
+    {
+        Fixture f;
+        f.form.receiveEXT({"mov", "mts"}, {{"/s/a.mov"}, {"/s/b.mts"}}, {}, "/out");
+        f.clickExtension(1);
+        QTest::mouseClick(f.child<QCheckBox>("checkBox"), Qt::LeftButton);
+        f.clickExtension(0);
+        f.chooseSetting(Settings::DvPal);
+        f.press({0});
+        QCOMPARE(f.form.groupSettings[0][0], Settings::argumentsFor({Settings::DvPal, {}, {}, {}}));
+    }
 };
 
 QTEST_MAIN(EksFormTest)

@@ -94,6 +94,10 @@ eksForm::eksForm(QWidget *parent) : QWidget(parent), ui(new Ui_eksForm)
     ui->listWidget->addItem(Settings::Wav);
     // Whichever way the current setting changes, the box shows the profiles APPLY will use.
     connect(ui->listWidget, &QListWidget::currentItemChanged, this, &eksForm::showProfiles);
+    // So do the boxes of the other settings: a setting reached with the arrow keys shows them
+    // as a click does.
+    connect(ui->listWidget, &QListWidget::currentItemChanged, this,
+            [this] { on_listWidget_clicked({}); });
 
     returnFramesWhenFreed();
     m_player = new QMediaPlayer(this);
@@ -257,10 +261,13 @@ void eksForm::getdownloadlink() {}
 
 int eksForm::selectedGroup() const
 {
-    const QModelIndexList rows = ui->listView->selectionModel()
-                                     ? ui->listView->selectionModel()->selectedIndexes()
-                                     : QModelIndexList();
-    return rows.isEmpty() ? 0 : rows.last().row();
+    const QItemSelectionModel *selection = ui->listView->selectionModel();
+    if (!selection)
+        return 0;
+    const QModelIndexList rows = selection->selectedIndexes();
+    // A click below the rows, or a Ctrl+click on the chosen one, takes the selection off the
+    // extension row, yet its files stay listed: they are the files the user picks from.
+    return rows.isEmpty() ? std::max(0, selection->currentIndex().row()) : rows.last().row();
 }
 
 QList<int> eksForm::selectedFileRows(int group) const
@@ -330,7 +337,8 @@ void eksForm::on_pushButton_clicked()
     choice.dnxhdLabel = ui->comboBox->currentText();
     choice.bitDepth = ui->comboBox_2->currentText();
     choice.sampleRate = ui->comboBox_3->currentText();
-    choice.rewrap = ui->checkBox->isChecked();
+    // Checked for one extension, the box is hidden, not cleared, when another is clicked.
+    choice.rewrap = ui->checkBox->isChecked() && !ui->checkBox->isHidden();
     choice.profile = ui->comboBoxProfile->currentText();
     const QString arguments = Settings::argumentsFor(choice);
     ui->checkBox->setChecked(false);
