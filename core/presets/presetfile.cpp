@@ -32,6 +32,13 @@ QString presetRefusal(const QString &name, const QString &arguments, const QStri
         || extension.contains(QLatin1Char('*')) || name.contains(QLatin1Char('|'))
         || extension.contains(QLatin1Char('|')))
         return QStringLiteral("A preset cannot hold \"*\", nor \"|\" in its name or extension.");
+    // A pasted line break would end the preset's line in the presets file: read back, the
+    // preset would be torn in two, neither of them the one made.
+    const auto lineEnd = [](const QString &field) {
+        return field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'));
+    };
+    if (lineEnd(name) || lineEnd(arguments) || lineEnd(extension))
+        return QStringLiteral("A preset must stand on one line: its fields cannot hold a line break.");
     if (!shellWords(arguments))
         return QStringLiteral("The arguments of a preset must not leave a quote or a backslash "
                               "open.");

@@ -51,6 +51,23 @@ struct Fixture
     {
         return int(child<QListWidget>("listWidget")->findItems(text, Qt::MatchExactly).size());
     }
+
+    // "create preset", and its dialog's fields filled from the clipboard: a line break can
+    // come in that way only.
+    DialogPRESETS *fillDialog(const QString &name, const QString &arguments, const QString &extension)
+    {
+        child<QPushButton>("pushButton_6")->click();
+        DialogPRESETS *dialog = nullptr;
+        if (!QTest::qWaitFor([&] { return (dialog = qobject_cast<DialogPRESETS *>(QApplication::activeWindow())); }))
+            return nullptr;
+        for (const auto &[edit, text] : {std::pair{dialog->ui->lineEdit, name}, {dialog->ui->lineEdit_2, arguments},
+                                         {dialog->ui->lineEdit_3, extension}}) {
+            QGuiApplication::clipboard()->setText(text);
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        }
+        return dialog;
+    }
 };
 } // namespace
 
@@ -61,15 +78,11 @@ class PresetsTest final : public QObject
 private slots:
     // A preset made in the dialog, applied and run: the engine, a stand-in, gets the words
     // the shell makes of the typed text; texts that would run a command or hide the output
-    // get their words quoted, and run nothing. Texts of no words are refused.
+    // get their words quoted, and run nothing.
     void typedPresetArgumentsReachTheEngineAsTheShellReadsThem_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("words"); // none: refused
-        QTest::newRow("no arguments") << "" << QStringList{};
-        QTest::newRow("quote left open") << "-metadata title='My" << QStringList{};
-        QTest::newRow("backslash left open") << "-an \\" << QStringList{};
-        QTest::newRow("*, which divides a preset's fields") << "-vf scale=iw*2:-2" << QStringList{};
+        QTest::addColumn<QStringList>("words");
         QTest::newRow("'") << " -metadata title='My Clip' -an"
                            << QStringList{"-metadata", "title=My Clip", "-an"};
         QTest::newRow("\\") << "-metadata title=My\\ Clip" << QStringList{"-metadata", "title=My Clip"};
@@ -98,20 +111,9 @@ private slots:
         f.form.receiveEXT({"mov"}, {{source}}, {"file://" + f.sandbox.path() + "/in"},
                           f.sandbox.path() + "/out");
 
-        f.child<QPushButton>("pushButton_6")->click();
-        DialogPRESETS *dialog = nullptr;
-        QTRY_VERIFY((dialog = qobject_cast<DialogPRESETS *>(QApplication::activeWindow())));
-        QTest::keyClicks(dialog->ui->lineEdit, "mine");
-        QTest::keyClicks(dialog->ui->lineEdit_2, typed);
-        QTest::keyClicks(dialog->ui->lineEdit_3, "mp4");
+        DialogPRESETS *dialog = f.fillDialog("mine", typed, "mp4");
+        QVERIFY(dialog);
         dialog->ui->buttonBox->button(QDialogButtonBox::Ok)->click();
-        if (words.isEmpty()) {
-            // Said why, and the dialog stays open for a correction.
-            QCOMPARE(f.answers.texts.size(), 1);
-            QVERIFY(dialog->isVisible());
-            delete dialog;
-            return;
-        }
         f.chooseSetting(presetLine("mine", typed, "mp4"));
         f.press({0});
         f.child<QPushButton>("pushButton_4")->click();
@@ -124,6 +126,43 @@ private slots:
             expected.append(word.toUtf8());
         QCOMPARE(received.first().mid(0, received.first().size() - 1), expected); // then the output
         QVERIFY(!QFileInfo::exists(f.sandbox.path() + "/x")); // where the shell runs
+    }
+
+    // Fields that make no preset: said why, and the dialog stays open for a correction;
+    // nothing is listed or stored.
+    void fieldsThatMakeNoPresetAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("no arguments") << "mine" << "" << "mp4";
+        QTest::newRow("no extension") << "mine" << "-an" << "";
+        QTest::newRow("quote left open") << "mine" << "-metadata title='My" << "mp4";
+        QTest::newRow("backslash left open") << "mine" << "-an \\" << "mp4";
+        QTest::newRow("*, which divides a preset's fields") << "mine" << "-vf scale=iw*2:-2" << "mp4";
+        // Stored, the preset would come back torn in two at the next start.
+        QTest::newRow("line break in the arguments") << "mine" << "-an\n-vcodec mpeg4" << "mp4";
+        QTest::newRow("line break in the name") << "my\nown" << "-an" << "mp4";
+        QTest::newRow("line end in the extension") << "mine" << "-an" << "mp4\r";
+    }
+
+    void fieldsThatMakeNoPresetAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, arguments);
+        QFETCH(QString, extension);
+        Fixture f;
+        f.answers.setAnswer(QMessageBox::Ok);
+        const int settings = f.child<QListWidget>("listWidget")->count();
+        DialogPRESETS *dialog = f.fillDialog(name, arguments, extension);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->ui->lineEdit_2->text(), arguments);
+        dialog->ui->buttonBox->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(f.answers.texts.size(), 1);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(f.child<QListWidget>("listWidget")->count(), settings);
+        QVERIFY(!QFileInfo::exists(presetsFilePath()));
+        delete dialog;
     }
 
     void importTakesPresetLinesAndRefusesThoseWithoutArgumentsOrExtension()
