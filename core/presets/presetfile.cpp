@@ -39,6 +39,10 @@ QString presetRefusal(const QString &name, const QString &arguments, const QStri
     };
     if (lineEnd(name) || lineEnd(arguments) || lineEnd(extension))
         return QStringLiteral("A preset must stand on one line: its fields cannot hold a line break.");
+    // The extension ends the output's name; with a "/" it would lead the output into another
+    // folder, with ".." out of the destination.
+    if (extension.contains(QLatin1Char('/')))
+        return QStringLiteral("The extension of the resulting file cannot hold \"/\".");
     if (!shellWords(arguments))
         return QStringLiteral("The arguments of a preset must not leave a quote or a backslash "
                               "open.");

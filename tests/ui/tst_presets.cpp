@@ -144,6 +144,8 @@ private slots:
         QTest::newRow("line break in the arguments") << "mine" << "-an\n-vcodec mpeg4" << "mp4";
         QTest::newRow("line break in the name") << "my\nown" << "-an" << "mp4";
         QTest::newRow("line end in the extension") << "mine" << "-an" << "mp4\r";
+        // The extension ends the output's name: a folder in it leads the output elsewhere.
+        QTest::newRow("folder in the extension") << "mine" << "-an" << "mov/../../../escaped";
     }
 
     void fieldsThatMakeNoPresetAreRefused()
@@ -170,7 +172,7 @@ private slots:
         Fixture f;
         const QString imported = f.sandbox.path() + "/mine.txt";
         QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
-                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n"));
+                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*UP*-an*x/../../up\n"));
         Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
             return imported;
         });
@@ -181,7 +183,8 @@ private slots:
         QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
         QCOMPARE(f.answers.texts.size(), 1);
         for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov", "*STAR*-vf scale=iw*2:-2*mp4",
-                                   "*A|B*-an*mp4", "*BAR*-an*m|p4"})
+                                   "*A|B*-an*mp4", "*BAR*-an*m|p4",
+                                   "*UP*-an*x/../../up"})
             QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
     }
 };
