@@ -76,6 +76,18 @@ void savepreset(std::string line)
         file.commit(); // a preset not saved stays in the form that made it: nothing to tell
 }
 
+QStringList presetLines(const QByteArray &bytes)
+{
+    QStringList lines;
+    for (const QByteArray &line : bytes.split('\n')) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        const QString text = utf8.decode(line);
+        // Older versions wrote Latin-1, which is seldom valid UTF-8.
+        lines.append(utf8.hasError() ? QString::fromLatin1(line) : text);
+    }
+    return lines;
+}
+
 QStringList loadpresets()
 {
     const QString path = presetsFilePath();
@@ -85,12 +97,5 @@ QStringList loadpresets()
         return {};
     // Splitting at every line feed gives a file ending in one a further, empty, line; the
     // form skips it with the other short lines.
-    QStringList lines;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-        const QString text = utf8.decode(line);
-        // Older versions wrote Latin-1, which is seldom valid UTF-8.
-        lines.append(utf8.hasError() ? QString::fromLatin1(line) : text);
-    }
-    return lines;
+    return presetLines(file.readAll());
 }

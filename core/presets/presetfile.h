@@ -17,6 +17,8 @@ QString presetLineRefusal(const QString &line);
 
 // Appends one UTF-8 line to the presets file.
 void savepreset(std::string line);
-// Every line of the presets file, from UTF-8, or from Latin-1 for a line that is no valid
+// The lines of a preset file, each from UTF-8, or from Latin-1 for a line that is no valid
 // UTF-8; a file ending in a line feed yields a trailing empty string.
+QStringList presetLines(const QByteArray &bytes);
+// presetLines of the presets file; none when it cannot be read.
 QStringList loadpresets();

@@ -172,15 +172,18 @@ private slots:
         Fixture f;
         const QString imported = f.sandbox.path() + "/mine.txt";
         QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
-                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*UP*-an*x/../../up\n"));
+                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*UP*-an*x/../../up\n"
+                                      "*CAF\xC9*-metadata title=caf\xE9*MOV\n"));
         Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
             return imported;
         });
         const auto restore = qScopeGuard([] { Modal::setFileChooser({}); });
 
         f.child<QPushButton>("pushButton_7")->click();
-        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"), QByteArray("*GOOD*-an*wav\nnotes\n"));
-        QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
+        // A line of an older, Latin-1, presets file is taken as it was written.
+        const QString older = presetLine("café", "-metadata title=café", "MOV");
+        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"), "*GOOD*-an*wav\nnotes\n" + older.toUtf8() + '\n');
+        QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes") + f.countItems(older), 3);
         QCOMPARE(f.answers.texts.size(), 1);
         for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov", "*STAR*-vf scale=iw*2:-2*mp4",
                                    "*A|B*-an*mp4", "*BAR*-an*m|p4",

@@ -425,10 +425,13 @@ void eksForm::on_pushButton_7_clicked()
         Modal::exec(&error);
         return;
     }
+    // Read as the presets file is, so that one written by an older version keeps its
+    // letters; the line feed that ends the file starts no further line.
+    QStringList lines = presetLines(file.readAll());
+    if (lines.last().isEmpty())
+        lines.removeLast();
     QStringList refused;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
+    for (const QString &line : std::as_const(lines)) {
         const QString refusal = presetLineRefusal(line);
         if (!refusal.isEmpty()) {
             refused.append(line + QLatin1Char('\n') + refusal);
