@@ -79,7 +79,11 @@ void savepreset(std::string line)
 QStringList presetLines(const QByteArray &bytes)
 {
     QStringList lines;
-    for (const QByteArray &line : bytes.split('\n')) {
+    for (QByteArray line : bytes.split('\n')) {
+        // A file edited on Windows ends its lines in a carriage return too, which would
+        // otherwise end the extension and so the output's name.
+        if (line.endsWith('\r'))
+            line.chop(1);
         QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
         const QString text = utf8.decode(line);
         // Older versions wrote Latin-1, which is seldom valid UTF-8.

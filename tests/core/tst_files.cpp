@@ -266,7 +266,9 @@ private slots:
         QVERIFY(writeFile(presetsFilePath(), "*\xC9*-an*MOV\n"));
         savepreset(made.toStdString());
         QCOMPARE(loadpresets(), QStringList({"*É*-an*MOV", made, ""}));
-        QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\n*B*-vn*wav"));
+        // Lines ended as a Windows editor ends them: the extension is MOV, not MOV and a
+        // carriage return.
+        QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\r\n*B*-vn*wav"));
         QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
     }
 
