@@ -27,11 +27,12 @@ QString presetRefusal(const QString &name, const QString &arguments, const QStri
                               "file (MOV, AVI, DV etc.).");
     // "*" divides the fields of the preset's line and "|" ends a file's setting in the form:
     // either in the wrong field would give the engine other arguments or the output another
-    // extension than the ones typed.
-    if (name.contains(QLatin1Char('*')) || arguments.contains(QLatin1Char('*'))
-        || extension.contains(QLatin1Char('*')) || name.contains(QLatin1Char('|'))
-        || extension.contains(QLatin1Char('|')))
-        return QStringLiteral("A preset cannot hold \"*\", nor \"|\" in its name or extension.");
+    // extension than the ones typed. The engine's line drops both from the arguments.
+    const auto mark = [](const QString &field) {
+        return field.contains(QLatin1Char('*')) || field.contains(QLatin1Char('|'));
+    };
+    if (mark(name) || mark(arguments) || mark(extension))
+        return QStringLiteral("A preset cannot hold \"*\" or \"|\".");
     // A pasted line break would end the preset's line in the presets file: read back, the
     // preset would be torn in two, neither of them the one made.
     const auto lineEnd = [](const QString &field) {

@@ -140,6 +140,7 @@ private slots:
         QTest::newRow("quote left open") << "mine" << "-metadata title='My" << "mp4";
         QTest::newRow("backslash left open") << "mine" << "-an \\" << "mp4";
         QTest::newRow("*, which divides a preset's fields") << "mine" << "-vf scale=iw*2:-2" << "mp4";
+        QTest::newRow("|, which the engine's line drops") << "mine" << "-af pan=stereo|c0=c0|c1=c0" << "wav";
         // Stored, the preset would come back torn in two at the next start.
         QTest::newRow("line break in the arguments") << "mine" << "-an\n-vcodec mpeg4" << "mp4";
         QTest::newRow("line break in the name") << "my\nown" << "-an" << "mp4";
@@ -172,7 +173,7 @@ private slots:
         Fixture f;
         const QString imported = f.sandbox.path() + "/mine.txt";
         QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
-                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*UP*-an*x/../../up\n"
+                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*PAN*-af pan=stereo|c0=c0*wav\n*UP*-an*x/../../up\n"
                                       "*CAF\xC9*-metadata title=caf\xE9*MOV\n"));
         Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
             return imported;
@@ -186,7 +187,7 @@ private slots:
         QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes") + f.countItems(older), 3);
         QCOMPARE(f.answers.texts.size(), 1);
         for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov", "*STAR*-vf scale=iw*2:-2*mp4",
-                                   "*A|B*-an*mp4", "*BAR*-an*m|p4",
+                                   "*A|B*-an*mp4", "*BAR*-an*m|p4", "*PAN*-af pan=stereo|c0=c0*wav",
                                    "*UP*-an*x/../../up"})
             QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
     }
