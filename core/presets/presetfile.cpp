@@ -80,12 +80,23 @@ void savepreset(std::string line)
 QStringList presetLines(const QByteArray &bytes)
 {
     QStringList lines;
+    // Windows editors save "Unicode" as UTF-16 after a byte order mark.
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(bytes);
+    if (marked && *marked != QStringConverter::Utf8) {
+        lines = QString(QStringDecoder(*marked).decode(bytes)).split(QLatin1Char('\n'));
+        for (QString &line : lines) {
+            if (line.endsWith(QLatin1Char('\r')))
+                line.chop(1);
+        }
+        return lines;
+    }
     for (QByteArray line : bytes.split('\n')) {
         // A file edited on Windows ends its lines in a carriage return too, which would
         // otherwise end the extension and so the output's name.
         if (line.endsWith('\r'))
             line.chop(1);
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        // The decoder drops a byte order mark, which would hide the "*" that begins a preset.
+        QStringDecoder utf8(QStringConverter::Utf8);
         const QString text = utf8.decode(line);
         // Older versions wrote Latin-1, which is seldom valid UTF-8.
         lines.append(utf8.hasError() ? QString::fromLatin1(line) : text);

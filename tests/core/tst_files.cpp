@@ -266,9 +266,9 @@ private slots:
         QVERIFY(writeFile(presetsFilePath(), "*\xC9*-an*MOV\n"));
         savepreset(made.toStdString());
         QCOMPARE(loadpresets(), QStringList({"*É*-an*MOV", made, ""}));
-        // Lines ended as a Windows editor ends them: the extension is MOV, not MOV and a
-        // carriage return.
-        QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\r\n*B*-vn*wav"));
+        // Saved by a Windows editor: a byte order mark before the first preset, and lines
+        // ending in a carriage return that is not part of the extension.
+        QVERIFY(writeFile(presetsFilePath(), "\xEF\xBB\xBF*A*-an*MOV\r\n*B*-vn*wav"));
         QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
     }
 

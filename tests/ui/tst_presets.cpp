@@ -173,10 +173,12 @@ private slots:
         Fixture f;
         const QString imported = f.sandbox.path() + "/mine.txt";
         QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
-                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n*PAN*-af pan=stereo|c0=c0*wav\n*UP*-an*x/../../up\n"
-                                      "*CAF\xC9*-metadata title=caf\xE9*MOV\n"));
+                                    "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n"
+                                    "*PAN*-af pan=stereo|c0=c0*wav\n*UP*-an*x/../../up\n"
+                                    "*CAF\xC9*-metadata title=caf\xE9*MOV\n"));
+        QString chosen = imported;
         Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
-            return imported;
+            return chosen;
         });
         const auto restore = qScopeGuard([] { Modal::setFileChooser({}); });
 
@@ -190,6 +192,15 @@ private slots:
                                    "*A|B*-an*mp4", "*BAR*-an*m|p4", "*PAN*-af pan=stereo|c0=c0*wav",
                                    "*UP*-an*x/../../up"})
             QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
+
+        // Saved by Windows Notepad as "Unicode": UTF-16 after a byte order mark.
+        const QString windows = presetLine("проба", "-metadata title=Проба", "mp4");
+        chosen = f.sandbox.path() + "/windows.txt";
+        QVERIFY(writeFile(chosen, QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(
+                                      windows + "\r\n")));
+        f.child<QPushButton>("pushButton_7")->click();
+        QCOMPARE(f.countItems(windows), 1);
+        QCOMPARE(loadpresets().value(3), windows);
     }
 };
 

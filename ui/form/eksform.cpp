@@ -419,7 +419,7 @@ void eksForm::on_pushButton_7_clicked()
         Modal::openFileName(this, QStringLiteral("Open Image"), importStartFolder(),
                             QStringLiteral("Preset Files (*.txt *.TXT )"));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox error(QMessageBox::Information, QStringLiteral("error"), file.errorString(),
                           QMessageBox::Ok);
         Modal::exec(&error);
