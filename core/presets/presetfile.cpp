@@ -62,7 +62,14 @@ QString presetLineRefusal(const QString &line)
 
 void savepreset(std::string line)
 {
-    // The file is written whole, the old lines and the new one, so that a crash while
+    savepresets({QString::fromStdString(line)});
+}
+
+void savepresets(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return;
+    // The file is written whole, the old lines and the new ones, so that a crash while
     // saving never leaves half a presets file.
     const QString path = presetsFilePath();
     QFile old(path);
@@ -71,7 +78,8 @@ void savepreset(std::string line)
         bytes = old.readAll();
     else if (old.exists())
         return; // rewriting it would lose the presets it holds
-    bytes.append(line.data(), qsizetype(line.size())).append('\n');
+    for (const QString &line : lines)
+        bytes.append(line.toUtf8()).append('\n');
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
         file.commit(); // a preset not saved stays in the form that made it: nothing to tell

@@ -430,6 +430,7 @@ void eksForm::on_pushButton_7_clicked()
     QStringList lines = presetLines(file.readAll());
     if (lines.last().isEmpty())
         lines.removeLast();
+    QStringList taken;
     QStringList refused;
     for (const QString &line : std::as_const(lines)) {
         const QString refusal = presetLineRefusal(line);
@@ -437,9 +438,11 @@ void eksForm::on_pushButton_7_clicked()
             refused.append(line + QLatin1Char('\n') + refusal);
             continue;
         }
-        savepreset(line.toStdString());
+        taken.append(line);
         ui->listWidget->insertItem(ui->listWidget->count(), line);
     }
+    // Saved at once: a long file saved line by line rewrote the presets file for each line.
+    savepresets(taken);
     if (!refused.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QString(),
                         NotLoadedText + QLatin1String("\n\n") + refused.join(QLatin1String("\n\n")),
