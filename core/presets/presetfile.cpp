@@ -78,6 +78,10 @@ void savepresets(const QStringList &lines)
         bytes = old.readAll();
     else if (old.exists())
         return; // rewriting it would lose the presets it holds
+    // A file last saved by an editor may end without a line end: appended to that last
+    // line, the new preset would be lost in it at the next start.
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        bytes.append('\n');
     for (const QString &line : lines)
         bytes.append(line.toUtf8()).append('\n');
     QSaveFile file(path);

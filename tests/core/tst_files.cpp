@@ -270,6 +270,9 @@ private slots:
         // ending in a carriage return that is not part of the extension.
         QVERIFY(writeFile(presetsFilePath(), "\xEF\xBB\xBF*A*-an*MOV\r\n*B*-vn*wav"));
         QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
+        // Its last line has no line end: the next preset still starts a line of its own.
+        savepreset(made.toStdString());
+        QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav", made, ""}));
     }
 
     void checksumsAreAcceptedByXxhsum()
