@@ -17,6 +17,12 @@ QString presetLineRefusal(const QString &line);
 
 // Appends one UTF-8 line to the presets file.
 void savepreset(std::string line);
-// Every line of the presets file, from UTF-8, or from Latin-1 for a line that is no valid
-// UTF-8; a file ending in a line feed yields a trailing empty string.
+// Appends the lines, in UTF-8, to the presets file at once.
+void savepresets(const QStringList &lines);
+// The lines of a preset file, each from UTF-8, or from Latin-1 for a line that is no valid
+// UTF-8 (a file with a UTF-16 or UTF-32 byte order mark from that encoding), without a
+// byte order mark or a carriage return before the line feed; a file ending in a line feed
+// yields a trailing empty string.
+QStringList presetLines(const QByteArray &bytes);
+// presetLines of the presets file; none when it cannot be read.
 QStringList loadpresets();

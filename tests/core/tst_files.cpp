@@ -266,8 +266,13 @@ private slots:
         QVERIFY(writeFile(presetsFilePath(), "*\xC9*-an*MOV\n"));
         savepreset(made.toStdString());
         QCOMPARE(loadpresets(), QStringList({"*É*-an*MOV", made, ""}));
-        QVERIFY(writeFile(presetsFilePath(), "*A*-an*MOV\n*B*-vn*wav"));
+        // Saved by a Windows editor: a byte order mark before the first preset, and lines
+        // ending in a carriage return that is not part of the extension.
+        QVERIFY(writeFile(presetsFilePath(), "\xEF\xBB\xBF*A*-an*MOV\r\n*B*-vn*wav"));
         QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav"}));
+        // Its last line has no line end: the next preset still starts a line of its own.
+        savepreset(made.toStdString());
+        QCOMPARE(loadpresets(), QStringList({"*A*-an*MOV", "*B*-vn*wav", made, ""}));
     }
 
     void checksumsAreAcceptedByXxhsum()

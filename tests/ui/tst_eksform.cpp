@@ -1,20 +1,16 @@
 // The conversion form as the user drives it: what an analysis shows, settings applied and
-// reset, guidance, presets made and imported, and the preview.
+// reset, guidance, and the preview.
 
 #include "ui/common/modal.h"
 #include "core/run/conversionrun.h"
-#include "core/run/enginejob.h"
 #include "ui/form/eksform.h"
 #include "core/jobs/jobmodel.h"
 #include "core/media/guidance.h"
 #include "core/media/intermediates.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
-#include "ui/presets/dialogpresets.h"
 #include "testsupport.h"
 #include "uisupport.h"
-
-#include "ui_dialogpresets.h"
 
 #include <QMediaPlayer>
 #include <QtTest>
@@ -201,93 +197,6 @@ private slots:
             QCOMPARE(f.child("comboBox_2")->isVisible(), advice.audioCombos);
             QCOMPARE(cutLabels(&f.form), QString());
         }
-    }
-
-    // A preset made in the dialog, applied and run: the engine, a stand-in, gets the words
-    // the shell makes of the typed text; texts that would run a command or hide the output
-    // get their words quoted, and run nothing. Texts of no words are refused.
-    void typedPresetArgumentsReachTheEngineAsTheShellReadsThem_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("words"); // none: refused
-        QTest::newRow("no arguments") << "" << QStringList{};
-        QTest::newRow("quote left open") << "-metadata title='My" << QStringList{};
-        QTest::newRow("backslash left open") << "-an \\" << QStringList{};
-        QTest::newRow("*, which divides a preset's fields") << "-vf scale=iw*2:-2" << QStringList{};
-        QTest::newRow("'") << " -metadata title='My Clip' -an"
-                           << QStringList{"-metadata", "title=My Clip", "-an"};
-        QTest::newRow("\\") << "-metadata title=My\\ Clip" << QStringList{"-metadata", "title=My Clip"};
-        QTest::newRow("\"") << "-metadata \"c=say \\\"hi\\\"\"" << QStringList{"-metadata", "c=say \"hi\""};
-        QTest::newRow(";") << "-an ; touch x" << QStringList{"-an", ";", "touch", "x"};
-        QTest::newRow("$()") << "-an $(touch x)" << QStringList{"-an", "$(touch", "x)"};
-        QTest::newRow("``") << "-an `touch x`" << QStringList{"-an", "`touch", "x`"};
-        QTest::newRow("> x") << "-an > x" << QStringList{"-an", ">", "x"};
-        QTest::newRow("# x") << "-an # x" << QStringList{"-an"};
-        QTest::newRow("no expansion, no glob")
-            << "-an \"$HOME\" x?" << QStringList{"-an", "$HOME", "x?"};
-    }
-
-    void typedPresetArgumentsReachTheEngineAsTheShellReadsThem()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QStringList, words);
-        Fixture f;
-        f.answers.setAnswer(QMessageBox::Ok);
-        const QString calls = f.sandbox.path() + "/calls";
-        QVERIFY(writeRecordingProgram(f.sandbox.engines() + "/ffmpeg", calls,
-                                      "head -c 2000 /dev/zero > \"$last\""));
-        QVERIFY(writeRecordingProgram(f.sandbox.bin() + "/open", f.sandbox.path() + "/opened"));
-        const QString source = f.sandbox.path() + "/in/clip.mov";
-        QVERIFY(touchFile(source));
-        f.form.receiveEXT({"mov"}, {{source}}, {"file://" + f.sandbox.path() + "/in"},
-                          f.sandbox.path() + "/out");
-
-        f.child<QPushButton>("pushButton_6")->click();
-        DialogPRESETS *dialog = nullptr;
-        QTRY_VERIFY((dialog = qobject_cast<DialogPRESETS *>(QApplication::activeWindow())));
-        QTest::keyClicks(dialog->ui->lineEdit, "mine");
-        QTest::keyClicks(dialog->ui->lineEdit_2, typed);
-        QTest::keyClicks(dialog->ui->lineEdit_3, "mp4");
-        dialog->ui->buttonBox->button(QDialogButtonBox::Ok)->click();
-        if (words.isEmpty()) {
-            // Said why, and the dialog stays open for a correction.
-            QCOMPARE(f.answers.texts.size(), 1);
-            QVERIFY(dialog->isVisible());
-            delete dialog;
-            return;
-        }
-        f.chooseSetting(presetLine("mine", typed, "mp4"));
-        f.press({0});
-        f.child<QPushButton>("pushButton_4")->click();
-
-        QTRY_VERIFY(QFileInfo::exists(f.sandbox.path() + "/opened")); // the run has ended
-        const QList<QByteArrayList> received = exactRecordedCalls(calls);
-        QCOMPARE(received.size(), 1);
-        QByteArrayList expected{"-i", QFile::encodeName(source), "-y", "-map_metadata", "0"};
-        for (const QString &word : words + EngineJob::ProgressOptions.split(' '))
-            expected.append(word.toUtf8());
-        QCOMPARE(received.first().mid(0, received.first().size() - 1), expected); // then the output
-        QVERIFY(!QFileInfo::exists(f.sandbox.path() + "/x")); // where the shell runs
-    }
-
-    void importTakesPresetLinesAndRefusesThoseWithoutArgumentsOrExtension()
-    {
-        Fixture f;
-        const QString imported = f.sandbox.path() + "/mine.txt";
-        QVERIFY(writeFile(imported, "*GOOD*-an*wav\n*NOARGS**mp4\n*NOEXT*-an*\nnotes\n*OPEN*-an 'x*mov\n"
-                                      "*STAR*-vf scale=iw*2:-2*mp4\n*A|B*-an*mp4\n*BAR*-an*m|p4\n"));
-        Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
-            return imported;
-        });
-        const auto restore = qScopeGuard([] { Modal::setFileChooser({}); });
-
-        f.child<QPushButton>("pushButton_7")->click();
-        QCOMPARE(readFile(f.sandbox.bundle() + "/presets.txt"), QByteArray("*GOOD*-an*wav\nnotes\n"));
-        QCOMPARE(f.countItems("*GOOD*-an*wav") + f.countItems("notes"), 2);
-        QCOMPARE(f.answers.texts.size(), 1);
-        for (const QString line : {"*NOARGS**mp4", "*NOEXT*-an*", "*OPEN*-an 'x*mov", "*STAR*-vf scale=iw*2:-2*mp4",
-                                   "*A|B*-an*mp4", "*BAR*-an*m|p4"})
-            QVERIFY2(f.answers.texts.first().contains(line + '\n'), qPrintable(line));
     }
 
     // Camera footage dropped alone and assigned, then clicked: the file itself plays and moves.

@@ -430,24 +430,30 @@ void eksForm::on_pushButton_7_clicked()
         Modal::openFileName(this, QStringLiteral("Open Image"), importStartFolder(),
                             QStringLiteral("Preset Files (*.txt *.TXT )"));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox error(QMessageBox::Information, QStringLiteral("error"), file.errorString(),
                           QMessageBox::Ok);
         Modal::exec(&error);
         return;
     }
+    // Read as the presets file is, so that one written by an older version keeps its
+    // letters; the line feed that ends the file starts no further line.
+    QStringList lines = presetLines(file.readAll());
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    QStringList taken;
     QStringList refused;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
+    for (const QString &line : std::as_const(lines)) {
         const QString refusal = presetLineRefusal(line);
         if (!refusal.isEmpty()) {
             refused.append(line + QLatin1Char('\n') + refusal);
             continue;
         }
-        savepreset(line.toStdString());
+        taken.append(line);
         ui->listWidget->insertItem(ui->listWidget->count(), line);
     }
+    // Saved at once: a long file saved line by line rewrote the presets file for each line.
+    savepresets(taken);
     if (!refused.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QString(),
                         NotLoadedText + QLatin1String("\n\n") + refused.join(QLatin1String("\n\n")),
