@@ -168,27 +168,6 @@ private slots:
         delete dialog;
     }
 
-    // A long file, many presets or a wrong file picked, is taken in one save: line by line,
-    // each line rewrote the presets file, and the window froze for half a minute.
-    void longImportIsSavedAtOnce()
-    {
-        Fixture f;
-        const QString imported = f.sandbox.path() + "/many.txt";
-        QStringList many;
-        for (int i = 0; i < 10000; ++i)
-            many.append(presetLine(QString::number(i), "-vcodec mpeg4 -b 5M -acodec aac -ar 48000", "mp4"));
-        QVERIFY(writeFile(imported, many.join('\n').toUtf8()));
-        Modal::setFileChooser([&](QWidget *, const QString &, const QString &, const QString &) {
-            return imported;
-        });
-        const auto restore = qScopeGuard([] { Modal::setFileChooser({}); });
-        QElapsedTimer clock;
-        clock.start();
-        f.child<QPushButton>("pushButton_7")->click();
-        QCOMPARE_LT(clock.elapsed(), 5000);
-        QCOMPARE(loadpresets(), many + QStringList{QString()}); // the last line ended too
-    }
-
     void importTakesPresetLinesAndRefusesThoseWithoutArgumentsOrExtension()
     {
         Fixture f;

@@ -35,7 +35,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStringListModel>
-#include <QTextStream>
 #include <QThread>
 #include <QUrl>
 #include <iostream>
