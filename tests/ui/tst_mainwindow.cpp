@@ -3,6 +3,7 @@
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/common/modal.h"
 #include "ui/form/eksform.h"
+#include "core/engines/deletewrongengine.h"
 #include "testsupport.h"
 #include "uisupport.h"
 
@@ -127,7 +128,7 @@ private slots:
     {
         Sandbox sandbox;
         const QString binary = sandbox.path() + QStringLiteral("/download/ffmpeg");
-        const QByteArray content(70000, '\x7f');
+        const QByteArray content = QByteArray("\x7f" "ELF") + QByteArray(70000, '\x7f');
         QVERIFY(touchFile(binary, content));
         QVERIFY(QFile::setPermissions(binary, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         MainWindow window;
@@ -137,9 +138,17 @@ private slots:
         const QString installed = sandbox.engines() + QStringLiteral("/ffmpeg");
         QCOMPARE(readFile(installed), content);
         QCOMPARE(QFile::permissions(installed), QFileDevice::Permissions(0x7755)); // 0755
-        // A copy that fails, and the installed engine dropped onto itself, keep it whole.
-        QVERIFY(dropPaths(&window, {sandbox.path() + QStringLiteral("/gone/ffmpeg"), installed}));
-        QCOMPARE(answers.texts.size(), 3);
+        // A copy that fails, the installed engine dropped onto itself, and what is no program
+        // (a page saved under the engine's name, a large archive of it, a clip in a folder
+        // named after it) keep it whole and install nothing the cleanup would delete.
+        QStringList drops{sandbox.path() + QStringLiteral("/gone/ffmpeg"), installed};
+        for (const char *path : {"/page/ffmpeg", "/archive/ffmpeg", "/ffmpeg-tests/clip.mov"}) {
+            drops.append(sandbox.path() + QLatin1String(path));
+            const bool large = drops.last().contains(QLatin1String("archive"));
+            QVERIFY(touchFile(drops.last(), QByteArray(large ? MinimumEngineSize : 9, 'x')));
+        }
+        QVERIFY(dropPaths(&window, drops));
+        QCOMPARE(answers.texts.size(), 6);
         QCOMPARE(readFile(installed), content);
         QCOMPARE(QDir(sandbox.engines()).entryList(QDir::Files | QDir::Hidden), QStringList{"ffmpeg"});
         QVERIFY(entries(window).isEmpty());

@@ -5,6 +5,7 @@
 #include "core/scan/sourcescan.h"
 #include "core/run/conversionrun.h"
 #include "ui/form/eksform.h"
+#include "core/engines/deletewrongengine.h"
 #include "core/engines/enginefolder.h"
 #include "core/engines/engineinstaller.h"
 #include "ui_mainwindow.h"
@@ -154,9 +155,22 @@ void MainWindow::installEngine(const QString &url)
 {
     const QString source = url.mid(7);
     const QString target = enginesFolder() + QFileInfo(url).fileName();
+    qDebug() << source + QLatin1String("--->") + target;
+    // What the cleanup would delete at once, or what cannot run where a program was, must
+    // not take the place of a working engine.
+    QFile dropped(source);
+    if (dropped.open(QIODevice::ReadOnly)) {
+        const QByteArray head = dropped.read(4);
+        QFile current(target);
+        const bool replacesProgram =
+            current.open(QIODevice::ReadOnly) && looksLikeProgram(current.read(4));
+        if (!keptByCleanup(dropped.size(), head) || (replacesProgram && !looksLikeProgram(head))) {
+            qDebug() << "Not a conversion engine, nothing changed:" << source;
+            return;
+        }
+    }
     EngineInstaller installer(target);
     const bool installed = installer.open() && installer.copyFrom(source) && installer.commit();
-    qDebug() << source + QLatin1String("--->") + target;
     if (installed)
         qDebug() << "everything ok, this binary will be used";
     else
