@@ -56,6 +56,13 @@ QString entryText(const QUrl &url)
 {
     return url.isLocalFile() ? QStringLiteral("file://") + url.toLocalFile() : url.toString();
 }
+
+// The first bytes of a plain file; nothing for anything else.
+QByteArray fileHead(const QFileInfo &info)
+{
+    QFile file(info.filePath());
+    return info.isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -157,17 +164,15 @@ void MainWindow::installEngine(const QString &url)
     const QString target = enginesFolder() + QFileInfo(url).fileName();
     qDebug() << source + QLatin1String("--->") + target;
     // What the cleanup would delete at once, or what cannot run where a program was, must
-    // not take the place of a working engine.
-    QFile dropped(source);
-    if (dropped.open(QIODevice::ReadOnly)) {
-        const QByteArray head = dropped.read(4);
-        QFile current(target);
-        const bool replacesProgram =
-            current.open(QIODevice::ReadOnly) && looksLikeProgram(current.read(4));
-        if (!keptByCleanup(dropped.size(), head) || (replacesProgram && !looksLikeProgram(head))) {
-            qDebug() << "Not a conversion engine, nothing changed:" << source;
-            return;
-        }
+    // not take the place of a working engine. Only a plain file is read: a named pipe would
+    // keep the read waiting for a writer.
+    const QFileInfo dropped(source);
+    const QByteArray head = fileHead(dropped);
+    const bool replacesProgram = looksLikeProgram(fileHead(QFileInfo(target)));
+    if (!dropped.isFile() || !keptByCleanup(dropped.size(), head)
+        || (replacesProgram && !looksLikeProgram(head))) {
+        qDebug() << "Not a conversion engine, nothing changed:" << source;
+        return;
     }
     EngineInstaller installer(target);
     const bool installed = installer.open() && installer.copyFrom(source) && installer.commit();
