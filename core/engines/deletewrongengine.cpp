@@ -24,6 +24,12 @@ bool looksLikeProgram(const QByteArray &head)
     return false;
 }
 
+QByteArray fileHead(const QString &path)
+{
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+}
+
 bool keptByCleanup(qint64 size, const QByteArray &head)
 {
     return size >= MinimumEngineSize || looksLikeProgram(head);
@@ -47,8 +53,7 @@ void deletewrongengine::procesiraj()
         const qint64 size = danglingLink ? 0 : QFileInfo(path).size();
         qDebug() << "files in engines:" << name << " size =" << size;
         // A small program is kept: distributions link their engine in, or ship a wrapper.
-        QFile file(path);
-        if (keptByCleanup(size, file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray()))
+        if (keptByCleanup(size, fileHead(path)))
             continue;
         qDebug() << "files in engines:" << name << " size =" << size;
         QFile::remove(path); // a file that cannot be removed stays; nothing to report

@@ -9,7 +9,6 @@
 
 #include <QDebug>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -31,12 +30,6 @@ const char *const NotAnEngineText =
     QT_TRANSLATE_NOOP("getengine", "the link gave %1 bytes, too few for an engine and not a program.");
 const char *const NoProgramText = QT_TRANSLATE_NOOP(
     "getengine", "the link gave no program, so the program %1 is kept.");
-
-bool isProgram(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && looksLikeProgram(file.read(4));
-}
 
 } // namespace
 
@@ -129,7 +122,7 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
-    const bool replacesProgram = isProgram(localfile);
+    const bool replacesProgram = looksLikeProgram(fileHead(localfile));
 
     EngineInstaller installer(localfile);
     if (!installer.open()) {

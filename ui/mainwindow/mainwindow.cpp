@@ -56,13 +56,6 @@ QString entryText(const QUrl &url)
 {
     return url.isLocalFile() ? QStringLiteral("file://") + url.toLocalFile() : url.toString();
 }
-
-// The first bytes of a plain file; nothing for anything else.
-QByteArray fileHead(const QFileInfo &info)
-{
-    QFile file(info.filePath());
-    return info.isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
-}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -167,8 +160,8 @@ void MainWindow::installEngine(const QString &url)
     // not take the place of a working engine. Only a plain file is read: a named pipe would
     // keep the read waiting for a writer.
     const QFileInfo dropped(source);
-    const QByteArray head = fileHead(dropped);
-    const bool replacesProgram = looksLikeProgram(fileHead(QFileInfo(target)));
+    const QByteArray head = fileHead(source);
+    const bool replacesProgram = looksLikeProgram(fileHead(target));
     if (!dropped.isFile() || !keptByCleanup(dropped.size(), head)
         || (replacesProgram && !looksLikeProgram(head))) {
         qDebug() << "Not a conversion engine, nothing changed:" << source;
