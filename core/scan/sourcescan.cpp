@@ -28,7 +28,12 @@ QStringList knownMediaExtensions()
 
 bool isFileEntry(const QString &text)
 {
-    return text.split(QLatin1Char('.')).size() >= 2;
+    // A dot in a folder above the entry (/home/j.doe/Footage, /media/backup.2024/CARD) says
+    // nothing of what the entry is.
+    QStringView name(text);
+    while (name.endsWith(u'/'))
+        name.chop(1);
+    return name.mid(name.lastIndexOf(u'/') + 1).contains(u'.');
 }
 
 QString entryPath(const QString &text)

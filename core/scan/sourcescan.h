@@ -13,7 +13,7 @@
 // The media extensions the folder scan accepts, upper case, in table order (some twice).
 QStringList knownMediaExtensions();
 
-// An entry with a dot is taken for a file, any other for a folder.
+// An entry whose own name holds a dot is taken for a file, any other for a folder.
 bool isFileEntry(const QString &text);
 // The entry's path: without its first 8 characters when it begins with "file".
 QString entryPath(const QString &text);

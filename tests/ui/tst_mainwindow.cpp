@@ -181,9 +181,9 @@ private slots:
         QTest::newRow("the destination inside a source holds outputs, not sources")
             << QStringList{"a.mov", "out/sources/a.MOV", "sub/out/b.mov"} << QStringList{""} << "S/out"
             << QStringList{"mov:S/a.mov", "mov:S/sub/out/b.mov"} << "" << false;
-        QTest::newRow("dropped folder with a dot taken for a file")
-            << QStringList{"Footage.2012/clip.mov"} << QStringList{"/Footage.2012"} << "/out"
-            << QStringList{"2012:s/Footage.2012"} << "" << false;
+        QTest::newRow("dropped folder with a dot in its name taken for a file, not for one above it")
+            << QStringList{"Footage.2012/clip.mov", "j.doe/Card/a.mov"} << QStringList{"/Footage.2012", "/j.doe/Card"}
+            << "/out" << QStringList{"2012:s/Footage.2012", "mov:S/j.doe/Card/a.mov"} << "" << false;
         QTest::newRow("dropped files taken whatever their extension or name")
             << QStringList{"day1/notes.txt", "day1/a.mov", "notes.txt", "take #2 100%?.mov"}
             << QStringList{"/notes.txt", "/day1", "/take #2 100%?.mov"} << "/out"
