@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+// Whether a file's first bytes are those of a program (ELF, Mach-O or "#!").
 bool looksLikeProgram(const QByteArray &head)
 {
     if (head.startsWith("#!"))
@@ -24,15 +26,27 @@ bool looksLikeProgram(const QByteArray &head)
     return false;
 }
 
+// Whether the cleanup keeps a file of this size that begins with head: a large one, or a
+// program.
+bool keptByCleanup(qint64 size, const QByteArray &head)
+{
+    return size >= MinimumEngineSize || looksLikeProgram(head);
+}
+} // namespace
+
 QByteArray fileHead(const QString &path)
 {
     QFile file(path);
     return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
 }
 
-bool keptByCleanup(qint64 size, const QByteArray &head)
+EngineRefusal engineRefusal(const QString &target, qint64 size, const QByteArray &head)
 {
-    return size >= MinimumEngineSize || looksLikeProgram(head);
+    if (!keptByCleanup(size, head))
+        return EngineRefusal::TooSmall;
+    if (!looksLikeProgram(head) && looksLikeProgram(fileHead(target)))
+        return EngineRefusal::NotAProgram;
+    return EngineRefusal::None;
 }
 
 void deletewrongengine::procesiraj()

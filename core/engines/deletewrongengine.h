@@ -10,11 +10,11 @@ public:
 };
 
 inline constexpr qint64 MinimumEngineSize = 3000000;
-// Whether a file's first bytes are those of a program (ELF, Mach-O or "#!").
-bool looksLikeProgram(const QByteArray &head);
-// The first bytes of a plain file, enough for looksLikeProgram; nothing for anything else (a
+// The first bytes of a plain file, enough to tell a program; nothing for anything else (a
 // named pipe would keep the read waiting for a writer).
 QByteArray fileHead(const QString &path);
-// Whether the cleanup keeps a file of this size that begins with head: a large one, or a
-// program.
-bool keptByCleanup(qint64 size, const QByteArray &head);
+
+// Why a new file of this size, beginning with head, may not take the place of the engine
+// file target: the cleanup would delete it at once, or it cannot run where a program is.
+enum class EngineRefusal { None, TooSmall, NotAProgram };
+EngineRefusal engineRefusal(const QString &target, qint64 size, const QByteArray &head);

@@ -9,8 +9,7 @@
 #include "core/media/intermediates.h"
 #include "core/media/settingscatalogue.h"
 #include "core/presets/presetfile.h"
-#include "testsupport.h"
-#include "uisupport.h"
+#include "formfixture.h"
 
 #include <QMediaPlayer>
 #include <QtTest>
@@ -19,46 +18,7 @@
 namespace {
 using JobModel::assigned;
 
-// A shown form in its own sandbox, whose questions are answered No.
-struct Fixture
-{
-    Sandbox sandbox;
-    DialogAnswers answers{QMessageBox::No};
-    eksForm form;
-
-    Fixture()
-    {
-        form.show();
-        (void)QTest::qWaitForWindowExposed(&form); // the rows to click are laid out
-    }
-
-    template<typename T = QWidget>
-    T *child(const char *name)
-    {
-        return form.findChild<T *>(QLatin1String(name));
-    }
-    QListView *files() { return child<QListView>("listView_2"); }
-
-    void clickExtension(int row) { clickRows(child<QListView>("listView"), {row}); }
-
-    void chooseSetting(const QString &text)
-    {
-        auto *list = child<QListWidget>("listWidget");
-        clickRows(list, {list->row(list->findItems(text, Qt::MatchExactly).value(0))});
-    }
-
-    // Selects the given rows of the shown group and presses the button (APPLY).
-    void press(const QList<int> &rows, const char *button = "pushButton")
-    {
-        clickRows(files(), rows);
-        child<QPushButton>(button)->click();
-    }
-
-    int countItems(const QString &text)
-    {
-        return int(child<QListWidget>("listWidget")->findItems(text, Qt::MatchExactly).size());
-    }
-};
+using Fixture = FormFixture;
 } // namespace
 
 class EksFormTest final : public QObject

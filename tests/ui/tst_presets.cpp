@@ -6,8 +6,7 @@
 #include "ui/form/eksform.h"
 #include "core/presets/presetfile.h"
 #include "ui/presets/dialogpresets.h"
-#include "testsupport.h"
-#include "uisupport.h"
+#include "formfixture.h"
 
 #include "ui_dialogpresets.h"
 
@@ -15,43 +14,8 @@
 #include <QtWidgets>
 
 namespace {
-// A shown form in its own sandbox, whose questions are answered No.
-struct Fixture
+struct Fixture : FormFixture
 {
-    Sandbox sandbox;
-    DialogAnswers answers{QMessageBox::No};
-    eksForm form;
-
-    Fixture()
-    {
-        form.show();
-        (void)QTest::qWaitForWindowExposed(&form); // the rows to click are laid out
-    }
-
-    template<typename T = QWidget>
-    T *child(const char *name)
-    {
-        return form.findChild<T *>(QLatin1String(name));
-    }
-
-    void chooseSetting(const QString &text)
-    {
-        auto *list = child<QListWidget>("listWidget");
-        clickRows(list, {list->row(list->findItems(text, Qt::MatchExactly).value(0))});
-    }
-
-    // Selects the given rows of the shown group and presses the button (APPLY).
-    void press(const QList<int> &rows, const char *button = "pushButton")
-    {
-        clickRows(child<QListView>("listView_2"), rows);
-        child<QPushButton>(button)->click();
-    }
-
-    int countItems(const QString &text)
-    {
-        return int(child<QListWidget>("listWidget")->findItems(text, Qt::MatchExactly).size());
-    }
-
     // "create preset", and its dialog's fields filled from the clipboard: a line break can
     // come in that way only.
     DialogPRESETS *fillDialog(const QString &name, const QString &arguments, const QString &extension)

@@ -122,7 +122,6 @@ void getengine::updateprogress(qint64 bajti, qint64 totalno)
 void getengine::getffmpeg(QString urlfile, QString localfile)
 {
     m_localFile = localfile;
-    const bool replacesProgram = looksLikeProgram(fileHead(localfile));
 
     EngineInstaller installer(localfile);
     if (!installer.open()) {
@@ -172,11 +171,11 @@ void getengine::getffmpeg(QString urlfile, QString localfile)
     if (failure.isEmpty() && status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         failure = QStringLiteral("HTTP %1 %2").arg(status.toInt()).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
-    // What the cleanup would delete at once, or what cannot run (an archive, a page) where
-    // a program was, must not take the place of a working engine.
-    if (failure.isEmpty() && !keptByCleanup(received, head))
+    // A page, a few bytes or an archive must not take the place of a working engine.
+    const EngineRefusal refusal = engineRefusal(localfile, received, head);
+    if (failure.isEmpty() && refusal == EngineRefusal::TooSmall)
         failure = tr(NotAnEngineText).arg(received);
-    if (failure.isEmpty() && !looksLikeProgram(head) && replacesProgram)
+    if (failure.isEmpty() && refusal == EngineRefusal::NotAProgram)
         failure = tr(NoProgramText).arg(QFileInfo(localfile).fileName());
     if (failure.isEmpty() && !installer.commit())
         failure = installer.errorString();

@@ -438,7 +438,7 @@ void eksForm::on_pushButton_7_clicked()
     // Read as the presets file is, so that one written by an older version keeps its
     // letters; the line feed that ends the file starts no further line.
     QStringList lines = presetLines(file.readAll());
-    if (lines.last().isEmpty())
+    if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     QStringList taken;
     QStringList refused;

@@ -156,14 +156,10 @@ void MainWindow::installEngine(const QString &url)
     const QString source = url.mid(7);
     const QString target = enginesFolder() + QFileInfo(url).fileName();
     qDebug() << source + QLatin1String("--->") + target;
-    // What the cleanup would delete at once, or what cannot run where a program was, must
-    // not take the place of a working engine. Only a plain file is read: a named pipe would
-    // keep the read waiting for a writer.
+    // A page, a few bytes or an archive must not take the place of a working engine, and
+    // only a plain file is copied: a named pipe would keep the copy waiting for a writer.
     const QFileInfo dropped(source);
-    const QByteArray head = fileHead(source);
-    const bool replacesProgram = looksLikeProgram(fileHead(target));
-    if (!dropped.isFile() || !keptByCleanup(dropped.size(), head)
-        || (replacesProgram && !looksLikeProgram(head))) {
+    if (!dropped.isFile() || engineRefusal(target, dropped.size(), fileHead(source)) != EngineRefusal::None) {
         qDebug() << "Not a conversion engine, nothing changed:" << source;
         return;
     }
